@@ -1,0 +1,16 @@
+// Resource identifiers of quillfix.exe, shared by the resource script and the code.
+#pragma once
+
+// Names of the program, kept in the Simplified Chinese table only.
+#define IDS_APP_TITLE            103
+#define IDS_APP_CLASS            109
+
+#define IDS_OS_NOT_SUPPORTED     1120
+#define IDS_UPDATE_FILE_FAILED   1121  // "%s" takes the target path; written to the log only
+#define IDS_WILL_BE_TERMINATED   1122  // kept for the translators; nothing shows it
+#define IDS_WRONG_VERSION        1130
+#define IDS_CAPTION              1140
+#define IDS_RESTART_NEEDED       1160
+#define IDS_ALREADY_INSTALLED    1170
+#define IDS_SUITE_NOT_INSTALLED  1180
+#define IDS_INSTALL_FAILED       1200
