@@ -1,0 +1,94 @@
+// The library's failure protocol in one place. Every operation uses these helpers
+// rather than its own catch blocks:
+//
+//   bool CQRVThing::doIt()
+//   {
+//       QRV_TRACE(L"CQRVThing", L"doIt");
+//       return qrvTrace.passFail(qrvAbsorb(false, QRV_HERE, [&] {
+//           if (bad) throw CQRVBadArgException(L"arg", L"what is wrong", QRV_HERE);
+//           return true;
+//       }));
+//   }
+//
+// qrvAbsorb: a failure object is logged unless it already was, anything else is
+//            logged as CQRVUnhandledExceptionException; the caller gets failValue.
+// qrvPass:   the same logging, but the failure goes on to the caller (a failure
+//            object unchanged, anything else replaced by the helper's own class).
+#pragma once
+
+#include <windows.h>
+#include <cerrno>
+#include <utility>
+
+#include "qrv_failures.h"
+#include "qrv_method_trace.h"
+
+namespace qrv_detail {
+
+// The file part of a source path, so records name "qrv_buffer.cpp" and not the
+// build machine's folders.
+constexpr const wchar_t* sourceBaseName(const wchar_t* path, const wchar_t* last = nullptr)
+{
+    return *path == L'\0' ? (last ? last : path)
+                          : sourceBaseName(path + 1, (*path == L'/' || *path == L'\\') ? path + 1 : last);
+}
+
+} // namespace qrv_detail
+
+#define QRV_WIDEN2(x) L##x
+#define QRV_WIDEN(x) QRV_WIDEN2(x)
+// Source file and line of the call site, as the failure constructors take them.
+#define QRV_HERE ::qrv_detail::sourceBaseName(QRV_WIDEN(__FILE__)), __LINE__
+
+// Where the code of an unexpected (non-library) failure comes from.
+enum class QRVErrorSource { LastError, Errno };
+
+// Writes a failure object that has not been written yet.
+inline void qrvEnsureLogged(CQRVLogging& failure) noexcept
+{
+    if (!failure.logged)
+        failure.log();
+}
+
+// Writes (and drops) a CQRVUnhandledExceptionException for a non-library failure.
+void qrvLogUnhandled(const wchar_t* sourceFile, int line, QRVErrorSource source) noexcept;
+
+// The absorbing catch.
+template <typename R, typename Body>
+R qrvAbsorb(R failValue, const wchar_t* sourceFile, int line, Body&& body,
+            QRVErrorSource source = QRVErrorSource::LastError) noexcept
+{
+    try {
+        return body();
+    } catch (CQRVLogging& failure) {
+        qrvEnsureLogged(failure);
+    } catch (...) {
+        qrvLogUnhandled(sourceFile, line, source);
+    }
+    return failValue;
+}
+
+// The passing catch: makeFallback() builds the failure thrown in place of a
+// non-library exception.
+template <typename Body, typename MakeFallback>
+auto qrvPass(const wchar_t* sourceFile, int line, MakeFallback&& makeFallback, Body&& body,
+             QRVErrorSource source = QRVErrorSource::LastError) -> decltype(body())
+{
+    try {
+        return body();
+    } catch (CQRVLogging& failure) {
+        qrvEnsureLogged(failure);
+        throw;
+    } catch (...) {
+        qrvLogUnhandled(sourceFile, line, source);
+    }
+    throw makeFallback();
+}
+
+// Writes a warning or debug note at once and drops it: construct, done.
+template <typename Note, typename... Args>
+void qrvNote(Args&&... args) noexcept
+{
+    Note note(std::forward<Args>(args)...);
+    (void)note;
+}

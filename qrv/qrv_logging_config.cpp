@@ -1,0 +1,289 @@
+// CQRVLoggingConfig and the record filter. The registry is read with the plain API
+// here: the library's registry classes log, and logging from the logging
+// configuration would recurse.
+#include "qrv_logging_config.h"
+
+#include <windows.h>
+
+#include <cwctype>
+#include <vector>
+
+#include "internal/qrv_unique_handle.h"
+
+int g_dynamicLogging = 0;
+unsigned long g_maxLogFileNum = 1;
+unsigned long g_maxLogFileSize = 10240;
+
+const wchar_t* const CQRVLoggingConfig::s_szLogsKey = L"SOFTWARE\\Zarvik\\Logs";
+
+namespace {
+
+const unsigned short kDefaultLogDetail = 0x1B;
+
+// Reads a value's raw bytes whole. Present when the key opens and the value is not
+// missing; a value that vanishes or keeps growing between the two queries still
+// counts as present, with whatever was read.
+bool readRaw(const wchar_t* szValueName, std::vector<BYTE>& data)
+{
+    data.clear();
+    if (!szValueName)
+        return false;
+    qrv_detail::UniqueRegKey key;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, CQRVLoggingConfig::s_szLogsKey, 0, KEY_READ, key.put()) != ERROR_SUCCESS)
+        return false;
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        DWORD cbData = static_cast<DWORD>(data.size());
+        LONG rc = ::RegQueryValueExW(key.get(), szValueName, nullptr, nullptr, data.empty() ? nullptr : data.data(),
+                                     &cbData);
+        if (rc == ERROR_FILE_NOT_FOUND)
+            return false;
+        if (rc == ERROR_SUCCESS && (!data.empty() || cbData == 0)) {
+            data.resize(cbData);
+            return true;
+        }
+        if (rc != ERROR_SUCCESS && rc != ERROR_MORE_DATA)
+            return true;
+        data.assign(cbData + sizeof(wchar_t), 0);
+    }
+    return true;
+}
+
+bool containsText(const std::wstring& strList, const std::wstring& strName)
+{
+    return strList.find(strName) != std::wstring::npos;
+}
+
+// A decimal number as the C runtime's atoi reads it: leading blanks, a sign, digits
+// up to the first other character; kept to 16 bits.
+unsigned short parseDecimal(const std::wstring& strText, size_t pos)
+{
+    while (pos < strText.size() && std::iswspace(strText[pos]))
+        ++pos;
+    bool bNegative = false;
+    if (pos < strText.size() && (strText[pos] == L'+' || strText[pos] == L'-'))
+        bNegative = strText[pos++] == L'-';
+    unsigned long ulValue = 0;
+    for (; pos < strText.size() && strText[pos] >= L'0' && strText[pos] <= L'9'; ++pos)
+        ulValue = ulValue * 10 + static_cast<unsigned long>(strText[pos] - L'0');
+    if (bNegative)
+        ulValue = 0UL - ulValue;
+    return static_cast<unsigned short>(ulValue & 0xFFFF);
+}
+
+const wchar_t* outputValueName(unsigned short usOutputBit)
+{
+    switch (usOutputBit) {
+    case OUTPUT_TEXT: return L"TextOutput";
+    case OUTPUT_XML: return L"XMLOutput";
+    case OUTPUT_SERVER: return L"ServerOutput";
+    case OUTPUT_HTML: return L"HTMLOutput";
+    case OUTPUT_UNKNOWN: return L"UnknownOutput";
+    default: return nullptr;
+    }
+}
+
+} // namespace
+
+bool CQRVLoggingConfig::readDword(const wchar_t* szValueName, unsigned long& ulValue)
+{
+    std::vector<BYTE> data;
+    if (!readRaw(szValueName, data))
+        return false;
+    DWORD dwValue = 0;
+    for (size_t i = 0; i < data.size() && i < sizeof(dwValue); ++i)
+        dwValue |= static_cast<DWORD>(data[i]) << (8 * i);
+    ulValue = dwValue;
+    return true;
+}
+
+bool CQRVLoggingConfig::readString(const wchar_t* szValueName, std::wstring& strValue)
+{
+    std::vector<BYTE> data;
+    strValue.clear();
+    if (!readRaw(szValueName, data))
+        return false;
+    for (size_t i = 0; i + 1 < data.size(); i += 2) {
+        const wchar_t ch = static_cast<wchar_t>(data[i] | (data[i + 1] << 8));
+        if (ch == L'\0')
+            break;
+        strValue += ch;
+    }
+    return true;
+}
+
+bool CQRVLoggingConfig::isLoggingEnabled() const
+{
+    unsigned long ulLogging = 0;
+    return readDword(L"Logging", ulLogging) && ulLogging != 0;
+}
+
+unsigned short CQRVLoggingConfig::getLogDetail() const
+{
+    unsigned long ulDetail = 0;
+    if (!readDword(L"LogDetail", ulDetail))
+        return kDefaultLogDetail;
+    return static_cast<unsigned short>(ulDetail & 0xFFFF);
+}
+
+bool CQRVLoggingConfig::getOutputLocation(unsigned short usOutputBit, std::wstring& strLocation) const
+{
+    strLocation.clear();
+    if (usOutputBit == 0x10)
+        return true;
+    const wchar_t* szName = outputValueName(usOutputBit);
+    return szName && readString(szName, strLocation);
+}
+
+bool CQRVLoggingConfig::getOutputLocation(unsigned short usOutputBit, wchar_t* pBuffer, unsigned long ulSize) const
+{
+    if (usOutputBit == 0x10)
+        return true;
+    if (!pBuffer || ulSize == 0 || !outputValueName(usOutputBit))
+        return false;
+    std::wstring strLocation;
+    if (!getOutputLocation(usOutputBit, strLocation))
+        return false;
+    const size_t cchMax = ulSize / sizeof(wchar_t);
+    if (cchMax == 0)
+        return false;
+    const size_t cchCopy = strLocation.size() < cchMax ? strLocation.size() : cchMax - 1;
+    strLocation.copy(pBuffer, cchCopy);
+    pBuffer[cchCopy] = L'\0';
+    return true;
+}
+
+QRVProgramSettings qrvParseProgramSettings(const std::wstring& strSetting)
+{
+    QRVProgramSettings settings;
+    settings.outputMask = parseDecimal(strSetting, 0);
+    const size_t firstComma = strSetting.find(L',');
+    if (firstComma != std::wstring::npos) {
+        settings.detailMask = parseDecimal(strSetting, firstComma + 1);
+        const size_t lastComma = strSetting.rfind(L',');
+        if (lastComma != firstComma)
+            settings.location = strSetting.substr(lastComma + 1);
+    }
+    return settings;
+}
+
+bool CQRVLoggingConfig::getProgramSettings(const std::wstring& strProgramName, QRVProgramSettings& settings) const
+{
+    std::wstring strSetting;
+    if (strProgramName.empty() || !readString(strProgramName.c_str(), strSetting))
+        return false;
+    settings = qrvParseProgramSettings(strSetting);
+    return true;
+}
+
+QRVObjectListMatch CQRVLoggingConfig::isObjectAllowed(const std::wstring& strObjectName) const
+{
+    QRVObjectListMatch match;
+    std::wstring strList;
+    match.bListPresent = readString(L"AllowObjects", strList);
+    match.bNameFound = match.bListPresent && containsText(strList, strObjectName);
+    return match;
+}
+
+QRVObjectListMatch CQRVLoggingConfig::isObjectExcluded(const std::wstring& strObjectName) const
+{
+    QRVObjectListMatch match;
+    std::wstring strList;
+    match.bListPresent = readString(L"ExcludeObjects", strList);
+    match.bNameFound = match.bListPresent && containsText(strList, strObjectName);
+    return match;
+}
+
+bool CQRVLoggingConfig::loadDynamicSettings() const
+{
+    try {
+        g_dynamicLogging = 2;
+        unsigned long ulValue = 0;
+        if (!readDword(L"DynamicLogging", ulValue))
+            return false;
+        if (ulValue == 1)
+            g_dynamicLogging = 1;
+        if (readDword(L"MaxLogFileNum", ulValue))
+            g_maxLogFileNum = ulValue;
+        if (readDword(L"MaxLogFileSize", ulValue))
+            g_maxLogFileSize = ulValue;
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+bool qrvGetModuleBaseName(std::wstring& strName)
+{
+    try {
+        std::vector<wchar_t> path(MAX_PATH);
+        for (;;) {
+            const DWORD cch = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+            if (cch == 0)
+                return false;
+            if (cch < path.size())
+                break;
+            path.resize(path.size() * 2); // truncated: ask again with room for a long path
+        }
+        std::wstring strPath(path.data());
+        const size_t slash = strPath.find_last_of(L"\\/");
+        std::wstring strFile = slash == std::wstring::npos ? strPath : strPath.substr(slash + 1);
+        const size_t dot = strFile.rfind(L'.');
+        if (dot != std::wstring::npos)
+            strFile.erase(dot);
+        if (strFile.empty())
+            return false;
+        strName = strFile;
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+bool passesDetail(CQRVLogging& logObject, CQRVLogRecord& record)
+{
+    CQRVLoggingConfig config;
+    logObject.detail = 0;
+    if (!config.isLoggingEnabled())
+        return false;
+    if (record.moduleName.empty() && !qrvGetModuleBaseName(record.moduleName))
+        return false;
+
+    QRVProgramSettings program;
+    if (config.getProgramSettings(record.moduleName, program)) {
+        logObject.outputMask = program.outputMask;
+        logObject.detail = program.detailMask;
+        return true;
+    }
+
+    const unsigned short detail = config.getLogDetail();
+    logObject.detail = detail;
+    if ((record.kind & detail) != record.kind)
+        return false;
+    if (record.kind != lkExit)
+        return true;
+
+    const bool bNonZeroErrors = (detail & DETAIL_EXIT_NONZERO_ERRORS) != 0;
+    const bool bFailedOnly = (detail & DETAIL_EXIT_FAILED_ONLY) != 0;
+    const bool bFalseOnly = (detail & DETAIL_EXIT_FALSE_ONLY) != 0;
+    if (record.resultType == RESULT_ERROR_CODE && bNonZeroErrors)
+        return record.resultValue != 0;
+    if ((record.resultType == RESULT_PASS_FAIL && bFailedOnly) || (record.resultType == RESULT_LOGICAL && bFalseOnly))
+        return (record.resultValue & 0xFF) == 0;
+    return !bNonZeroErrors && !bFailedOnly && !bFalseOnly;
+}
+
+bool shouldLog(CQRVLogging& logObject, CQRVLogRecord& record)
+{
+    if (!passesDetail(logObject, record))
+        return false;
+    if (record.objectName.empty())
+        return true;
+    CQRVLoggingConfig config;
+    const QRVObjectListMatch allowed = config.isObjectAllowed(record.objectName);
+    if (allowed.bListPresent)
+        return allowed.bNameFound;
+    const QRVObjectListMatch excluded = config.isObjectExcluded(record.objectName);
+    if (excluded.bListPresent)
+        return !excluded.bNameFound;
+    return true;
+}

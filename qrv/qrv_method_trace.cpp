@@ -1,0 +1,57 @@
+// CQRVMethodTrace and the protocol's shared logging helper.
+#include "qrv_method_trace.h"
+
+#include <new>
+
+#include "internal/qrv_unique_handle.h"
+#include "qrv_logging_config.h"
+#include "qrv_protocol.h"
+
+CQRVMethodTrace::CQRVMethodTrace(const wchar_t* objectName, const wchar_t* functionName,
+                                 const wchar_t* sourceFile, int line) noexcept
+    : m_pEntry(nullptr)
+{
+    qrv_detail::LastErrorKeeper keep;
+    try {
+        CQRVLoggingConfig config;
+        if (g_dynamicLogging == 0)
+            config.loadDynamicSettings();
+        if (g_dynamicLogging == 1 && config.isLoggingEnabled())
+            m_pEntry = new (std::nothrow)
+                _CQRVLogEntry(objectName, functionName, sourceFile, line, OUTPUT_TEXT, true, true);
+    } catch (...) {
+        m_pEntry = nullptr; // the method runs on untraced
+    }
+}
+
+CQRVMethodTrace::~CQRVMethodTrace()
+{
+    delete m_pEntry; // writes the EXIT record
+}
+
+void CQRVMethodTrace::setResult(int resultType, int resultValue) noexcept
+{
+    if (m_pEntry) {
+        m_pEntry->m_record.resultType = resultType;
+        m_pEntry->m_record.resultValue = resultValue;
+    }
+}
+
+bool CQRVMethodTrace::passFail(bool bResult) noexcept
+{
+    setResult(RESULT_PASS_FAIL, bResult ? 1 : 0);
+    return bResult;
+}
+
+bool CQRVMethodTrace::logical(bool bResult) noexcept
+{
+    setResult(RESULT_LOGICAL, bResult ? 1 : 0);
+    return bResult;
+}
+
+void qrvLogUnhandled(const wchar_t* sourceFile, int line, QRVErrorSource source) noexcept
+{
+    const int code = source == QRVErrorSource::Errno ? errno : static_cast<int>(::GetLastError());
+    CQRVUnhandledExceptionException unhandled(code, sourceFile, line, OUTPUT_TEXT, true, false);
+    (void)unhandled;
+}
