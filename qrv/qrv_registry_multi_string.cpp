@@ -1,0 +1,156 @@
+// CQRVRegistryMultiString, its encoding, and the key's collector of REG_MULTI_SZ values.
+#include "qrv_registry_multi_string.h"
+
+#include <cstring>
+
+#include "internal/qrv_registry_detail.h"
+#include "qrv_protocol.h"
+
+using qrv_detail::regText;
+
+CQRVRegistryMultiString::CQRVRegistryMultiString(HKEY hRootKey, const CQRVWCharString& szKeyPath,
+                                                 const CQRVWCharString& szValueName,
+                                                 REGSAM samDesired, bool bCreate, DWORD dwOptions)
+    : CQRVRegistryValue(hRootKey, szKeyPath, szValueName, samDesired, bCreate, dwOptions),
+      m_bCacheValid(false)
+{
+}
+
+CQRVRegistryMultiString::~CQRVRegistryMultiString()
+{
+    m_lstRegMultiStringCache.clear();
+}
+
+bool CQRVRegistryMultiString::setValue(const CQRVRegStringList& lstValue, bool bCacheOnly)
+{
+    return qrvAbsorb(false, QRV_HERE, [&] {
+        if (&lstValue != &m_lstRegMultiStringCache && !m_lstRegMultiStringCache.copyFrom(lstValue))
+            return false;
+        return bCacheOnly || writeRegistry();
+    });
+}
+
+bool CQRVRegistryMultiString::encode(const CQRVRegStringList& lstStrings, CQRVBuffer<unsigned char>& bufOut)
+{
+    return qrvAbsorb(false, QRV_HERE, [&] {
+        bufOut.allocate(0);
+        // Count the units first so the bytes are laid out in one allocation.
+        unsigned long ulUnits = 0;
+        for (const CQRVObjNode<CQRVWCharString>* pNode = lstStrings.m_pHead; pNode; pNode = pNode->m_pNext)
+            ulUnits += pNode->m_object.m_ulNumElems;
+        if (lstStrings.m_ulCount > 0)
+            ulUnits += 1;
+        if (ulUnits == 0)
+            return true;
+        if (!bufOut.allocate(ulUnits * 2))
+            return false;
+        unsigned long ulOffset = 0;
+        for (const CQRVObjNode<CQRVWCharString>* pNode = lstStrings.m_pHead; pNode; pNode = pNode->m_pNext) {
+            const CQRVWCharString& s = pNode->m_object;
+            if (s.m_ulNumElems == 0 || !s.m_pBuffer)
+                continue;
+            std::memcpy(bufOut.m_pBuffer + ulOffset, s.m_pBuffer, s.m_ulNumElems * 2);
+            ulOffset += s.m_ulNumElems * 2;
+        }
+        // The final NUL is already there: the buffer was zero-filled.
+        return true;
+    });
+}
+
+bool CQRVRegistryMultiString::decode(const CQRVBuffer<unsigned char>& bufData, CQRVRegStringList& lstOut)
+{
+    return qrvAbsorb(false, QRV_HERE, [&] {
+        lstOut.clear();
+        if (bufData.m_ulNumElems == 0)
+            return true;
+        CQRVBuffer<unsigned short> bufUnits = bufData.toWideBuffer();
+        const unsigned short* pUnits = bufUnits.m_pBuffer;
+        const unsigned long ulUnits = bufUnits.m_ulNumElems;
+        unsigned long ulStart = 0;
+        long lTag = 0;
+        for (unsigned long i = 0; i < ulUnits; ++i) {
+            if (pUnits[i] != 0)
+                continue;
+            CQRVWCharString szPart;
+            if (i > ulStart)
+                szPart = reinterpret_cast<const wchar_t*>(pUnits + ulStart);
+            if (!lstOut.add(szPart, lTag++))
+                return false;
+            if (i + 1 >= ulUnits || pUnits[i + 1] == 0)
+                break;
+            ulStart = i + 1;
+        }
+        return true;
+    });
+}
+
+bool CQRVRegistryMultiString::readRegistry()
+{
+    return qrvAbsorb(false, QRV_HERE, [&] {
+        DWORD dwMax = 0;
+        if (!getMaxValueDataLength(dwMax))
+            return false;
+        if (!m_bOpen && !open())
+            return false;
+        qrv_detail::KeyCloser closer(*this);
+        CQRVBuffer<unsigned char> bufData(dwMax);
+        DWORD dwSize = dwMax;
+        LONG lResult = ::RegQueryValueExW(m_hKey, regText(m_szValueName), nullptr, nullptr,
+                                          bufData.m_pBuffer, &dwSize);
+        if (lResult == ERROR_FILE_NOT_FOUND) {
+            if (!m_bCreate)
+                return false;
+            CQRVRegStringList lstEmpty;
+            m_bCacheValid = setValue(lstEmpty, false);
+            return m_bCacheValid;
+        }
+        if (lResult != ERROR_SUCCESS)
+            return false;
+        // Only the bytes the registry returned are decoded.
+        if (dwSize < bufData.m_ulNumElems && !bufData.resize(dwSize))
+            return false;
+        m_bCacheValid = decode(bufData, m_lstRegMultiStringCache);
+        return m_bCacheValid;
+    });
+}
+
+bool CQRVRegistryMultiString::writeRegistry()
+{
+    return qrvAbsorb(false, QRV_HERE, [&] {
+        if (!m_bOpen && !open())
+            return false;
+        qrv_detail::KeyCloser closer(*this);
+        CQRVBuffer<unsigned char> bufData(0);
+        if (!encode(m_lstRegMultiStringCache, bufData))
+            return false;
+        LONG lResult = ::RegSetValueExW(m_hKey, regText(m_szValueName), 0, REG_MULTI_SZ,
+                                        bufData.m_pBuffer, bufData.m_ulNumElems);
+        if (lResult != ERROR_SUCCESS)
+            throw CQRVRegValueSetException(regText(m_szKeyPath), regText(m_szValueName),
+                                           static_cast<int>(lResult), L"CQRVRegistryMultiString",
+                                           L"writeRegistry", QRV_HERE);
+        m_bCacheValid = true;
+        return true;
+    });
+}
+
+bool CQRVRegistryKey::getMultiStringValues(CQRVRegistryMultiStringValueList& lstValues)
+{
+    return qrvAbsorb(false, QRV_HERE, [&] {
+        lstValues.clear();
+        CQRVRegistryValentList lstValents;
+        if (!queryMultipleValues(lstValents))
+            return false;
+        long lTag = 0;
+        for (bool bMore = lstValents.moveFirst(); bMore; bMore = lstValents.moveNext()) {
+            CQRVRegistryValent valent;
+            if (!lstValents.getCurrent(valent) || valent.m_dwType != REG_MULTI_SZ)
+                continue;
+            CQRVRegistryMultiStringValue record;
+            record.m_szName = valent.m_szValueName;
+            CQRVRegistryMultiString::decode(valent.m_bufData, record.m_lstStrings);
+            lstValues.add(record, lTag++);
+        }
+        return true;
+    });
+}

@@ -1,0 +1,135 @@
+// CQRVRegistryString, and the key's collector of REG_SZ values.
+#include "qrv_registry_string.h"
+
+#include "internal/qrv_registry_detail.h"
+#include "qrv_protocol.h"
+
+using qrv_detail::regText;
+
+namespace {
+
+// The read buffer: 520 bytes as the registry sees it, plus one unit that stays 0 so
+// the text always ends inside the buffer, even for a value stored without terminator.
+const DWORD kReadBytes = 520;
+const unsigned long kReadUnits = kReadBytes / 2 + 1;
+
+} // namespace
+
+CQRVRegistryString::CQRVRegistryString(HKEY hRootKey, const CQRVWCharString& szKeyPath,
+                                       const CQRVWCharString& szValueName, REGSAM samDesired,
+                                       bool bCreate, DWORD dwOptions)
+    : CQRVRegistryValue(hRootKey, szKeyPath, szValueName, samDesired, bCreate, dwOptions),
+      m_bCacheValid(false)
+{
+}
+
+CQRVRegistryString::~CQRVRegistryString()
+{
+    m_szRegStringCache.release();
+}
+
+bool CQRVRegistryString::getValue(CQRVWCharString& szOut, bool bUseCache)
+{
+    return qrvAbsorb(false, QRV_HERE, [&] {
+        if (!(bUseCache && m_bCacheValid) && !readRegistry())
+            return false;
+        szOut = m_szRegStringCache;
+        return true;
+    });
+}
+
+bool CQRVRegistryString::setValue(const CQRVWCharString& szValue, bool bCacheOnly)
+{
+    return qrvAbsorb(false, QRV_HERE, [&] {
+        m_szRegStringCache = szValue;
+        if (bCacheOnly)
+            return true;
+        return writeRegistry();
+    });
+}
+
+bool CQRVRegistryString::readRegistry()
+{
+    return qrvAbsorb(false, QRV_HERE, [&] {
+        if (!m_bOpen && !open())
+            return false;
+        qrv_detail::KeyCloser closer(*this);
+        CQRVBuffer<unsigned short> bufData(kReadUnits);
+        DWORD dwSize = kReadBytes;
+        LONG lResult = ::RegQueryValueExW(m_hKey, regText(m_szValueName), nullptr, nullptr,
+                                          reinterpret_cast<BYTE*>(bufData.m_pBuffer), &dwSize);
+        if (lResult == ERROR_FILE_NOT_FOUND)
+            return m_bCreate && setValue(CQRVWCharString(), false);
+        if (lResult != ERROR_SUCCESS)
+            return false;
+        m_szRegStringCache = reinterpret_cast<const wchar_t*>(bufData.m_pBuffer);
+        return true;
+    });
+}
+
+bool CQRVRegistryString::writeString(DWORD dwType, const wchar_t* szClass)
+{
+    return qrvAbsorb(false, QRV_HERE, [&] {
+        if (!m_bOpen && !open())
+            return false;
+        qrv_detail::KeyCloser closer(*this);
+        // The text and its terminator; slack behind the terminator is not stored, and
+        // a string without storage is stored as 0 bytes.
+        const unsigned long ulLength = m_szRegStringCache.getLength();
+        const DWORD dwBytes = m_szRegStringCache.isValid() ? (ulLength + 1) * 2 : 0;
+        LONG lResult = ::RegSetValueExW(m_hKey, regText(m_szValueName), 0, dwType,
+                                        reinterpret_cast<const BYTE*>(m_szRegStringCache.m_pBuffer),
+                                        dwBytes);
+        if (lResult != ERROR_SUCCESS)
+            throw CQRVRegValueSetException(regText(m_szKeyPath), regText(m_szValueName),
+                                           static_cast<int>(lResult), szClass, L"writeRegistry", QRV_HERE);
+        m_bCacheValid = true;
+        return true;
+    });
+}
+
+bool CQRVRegistryString::writeRegistry()
+{
+    return writeString(REG_SZ, L"CQRVRegistryValue");
+}
+
+// ---- CQRVRegistryKey::getStringValues ------------------------------------------------
+
+namespace qrv_detail {
+
+// The data bytes of a valent as text: read as UTF-16 units (an odd last byte as the low
+// byte of a last unit), terminated when the data lacks a terminator.
+CQRVWCharString valentText(const CQRVRegistryValent& valent)
+{
+    CQRVWCharString szText;
+    if (valent.m_bufData.m_ulNumElems > 0)
+        szText = valent.m_bufData.toWideBuffer();
+    return szText;
+}
+
+// The REG_SZ or REG_EXPAND_SZ values of the key as name/text records.
+bool collectStringValues(CQRVRegistryKey& key, DWORD dwType, CQRVRegistryStringValueList& lstValues)
+{
+    lstValues.clear();
+    CQRVRegistryValentList lstValents;
+    if (!key.queryMultipleValues(lstValents))
+        return false;
+    long lTag = 0;
+    for (bool bMore = lstValents.moveFirst(); bMore; bMore = lstValents.moveNext()) {
+        CQRVRegistryValent valent;
+        if (!lstValents.getCurrent(valent) || valent.m_dwType != dwType)
+            continue;
+        CQRVRegistryStringValue record(valent.m_szValueName, valentText(valent));
+        lstValues.add(record, lTag++);
+    }
+    return true;
+}
+
+} // namespace qrv_detail
+
+bool CQRVRegistryKey::getStringValues(CQRVRegistryStringValueList& lstValues)
+{
+    return qrvAbsorb(false, QRV_HERE, [&] {
+        return qrv_detail::collectStringValues(*this, REG_SZ, lstValues);
+    });
+}
