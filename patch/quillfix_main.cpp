@@ -1,6 +1,16 @@
+// quillfix.exe: a GUI program with no window of its own; every interaction is a
+// message box. The exit code is 0 on every path, whatever happened: deployment
+// scripts treat anything else as a broken package.
 #include <windows.h>
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int)
+#include "qrv_protocol.h"
+#include "quillfix.h"
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR pszCommandLine, int)
 {
+    // The run catches nothing itself; a failure the library lets out (a product or
+    // string that cannot be built) is logged here instead of ending the process with
+    // a crash code.
+    qrvAbsorb(0, QRV_HERE, [&] { return runPatch(pszCommandLine); });
     return 0;
 }

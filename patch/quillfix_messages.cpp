@@ -1,0 +1,58 @@
+// The patch run's messages: texts from the program's own string table, a box unless
+// the run is silent, and every exchange appended to the patch log.
+#include "quillfix.h"
+
+#include <string>
+
+#include "qrv_protocol.h"
+#include "quillfix_resource.h"
+
+namespace {
+
+// At most 299 characters and the terminator, as the string table was written for.
+const int kMessageUnits = 300;
+
+const wchar_t* textOf(const CQRVWCharString& szText)
+{
+    return szText.isValid() ? reinterpret_cast<const wchar_t*>(szText.getBuffer()) : L"";
+}
+
+} // namespace
+
+CQRVWCharString loadPatchString(UINT uStringId)
+{
+    return qrvAbsorb(CQRVWCharString(), QRV_HERE, [&] {
+        wchar_t szBuffer[kMessageUnits];
+        szBuffer[0] = L'\0';
+        // The platform picks the table of the user's interface language; a missing
+        // ID leaves the buffer empty.
+        if (::LoadStringW(::GetModuleHandleW(nullptr), uStringId, szBuffer, kMessageUnits) <= 0)
+            szBuffer[0] = L'\0';
+        return CQRVWCharString(szBuffer);
+    });
+}
+
+int showPatchMessage(UINT uStringId, UINT uStyle, int nSilentAnswer)
+{
+    CQRVWCharString szCaption = loadPatchString(IDS_CAPTION);
+    CQRVWCharString szText = loadPatchString(uStringId);
+    return promptAndLog(szCaption, szText, uStyle, nSilentAnswer);
+}
+
+int promptAndLog(const CQRVWCharString& szCaption, const CQRVWCharString& szText, UINT uStyle,
+                 int nSilentAnswer)
+{
+    int nAnswer = nSilentAnswer;
+    if (!g_bSilent)
+        nAnswer = ::MessageBoxW(nullptr, textOf(szText), textOf(szCaption), uStyle);
+
+    qrvAbsorb(false, QRV_HERE, [&] {
+        std::wstring entry(textOf(szText));
+        entry += L" User select: ";
+        entry += std::to_wstring(nAnswer);
+        entry += L"\r\n";
+        appendPatchLog(CQRVWCharString(entry.c_str()));
+        return true;
+    });
+    return nAnswer;
+}

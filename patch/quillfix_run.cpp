@@ -1,0 +1,103 @@
+// The patch run: silent switch, the gates in their fixed order, then the replacement,
+// the record and the restart offer. Apart from checkOperatingSystem nothing here
+// catches: library failures arrive as false results.
+#include "quillfix.h"
+
+#include "qrv_product.h"
+#include "qrv_product_qlt.h"
+#include "qrv_product_rsx.h"
+#include "qrv_protocol.h"
+#include "qrv_windows_os_info.h"
+#include "quillfix_resource.h"
+
+int g_bSilent = 0;
+
+const wchar_t kServiceFileName[] = L"qrv_reg_monitor_svc.exe";
+const wchar_t kPatchDescription[] =
+    L"Reduce exporting action to improve the performance of registry monitor service.";
+
+void setSilentMode(const wchar_t* pszCommandLine)
+{
+    // A plain substring search, so "/silent" and a path such as "C:\data-sets" count
+    // as well: deployment scripts have always relied on that.
+    static const wchar_t* const kSwitches[] = {L"/s", L"/S", L"-s", L"-S"};
+    int bSilent = 0;
+    if (pszCommandLine != nullptr && *pszCommandLine != L'\0') {
+        CQRVWCharString szCommandLine(pszCommandLine);
+        for (const wchar_t* pszSwitch : kSwitches) {
+            if (szCommandLine.contains(CQRVWCharString(pszSwitch))) {
+                bSilent = 1;
+                break;
+            }
+        }
+    }
+    g_bSilent = bSilent;
+}
+
+int checkOperatingSystem(int& nOSKind)
+{
+    return qrvAbsorb(0, QRV_HERE, [&] {
+        CQRVWindowsOSInfo osInfo;
+        if (osInfo.isVista())
+            nOSKind = osVista;
+        else if (osInfo.isXP())
+            nOSKind = osXPFamily;
+        else
+            nOSKind = osUnsupported;
+        return 1;
+    });
+}
+
+bool isSuiteInstalled()
+{
+    CQRVProduct_QLT suite;
+    return suite.isInstalled(QRV_DONT_CARE, QRV_DONT_CARE, QRV_DONT_CARE, QRV_DONT_CARE);
+}
+
+int showMessageByCode(int nCode, UINT uStyle, int nSilentAnswer)
+{
+    UINT uStringId = 0;
+    switch (nCode) {
+    case mcOSNotSupported:   uStringId = IDS_OS_NOT_SUPPORTED; break;
+    case mcWrongVersion:     uStringId = IDS_WRONG_VERSION; break;
+    case mcAlreadyInstalled: uStringId = IDS_ALREADY_INSTALLED; break;
+    case mcNotInstalled:     uStringId = IDS_SUITE_NOT_INSTALLED; break;
+    case mcRestartNeeded:    uStringId = IDS_RESTART_NEEDED; break;
+    case mcInstallFailed:    uStringId = IDS_INSTALL_FAILED; break;
+    default:                 uStringId = 0; break;
+    }
+    return showPatchMessage(uStringId, uStyle, nSilentAnswer);
+}
+
+int runPatch(const wchar_t* pszCommandLine)
+{
+    setSilentMode(pszCommandLine);
+
+    int nOSKind = osUnsupported;
+    if (!checkOperatingSystem(nOSKind)) {
+        showMessageByCode(mcInstallFailed, MB_OK, IDOK);
+        return 0;
+    }
+    if (nOSKind != osVista && nOSKind != osXPFamily) {
+        showMessageByCode(mcOSNotSupported, MB_OK, IDOK);
+        return 0;
+    }
+
+    // The backup product also carries the service; it is asked only when the suite
+    // itself is not found.
+    CQRVProduct_RSX backupProduct;
+    if (!isSuiteInstalled() &&
+        !backupProduct.isInstalled(QRV_DONT_CARE, QRV_DONT_CARE, QRV_DONT_CARE, QRV_DONT_CARE)) {
+        showPatchMessage(IDS_SUITE_NOT_INSTALLED, MB_OK, IDOK);
+        return 0;
+    }
+
+    CQRVWCharString szServiceFile(kServiceFileName);
+    CQRVWCharString szTarget = makeCommonFilesPath(szServiceFile);
+    if (!replaceFile(szServiceFile, szTarget))
+        return 0;
+
+    recordPatch(CQRVWCharString(kPatchDescription), szServiceFile);
+    offerRestart();
+    return 0;
+}

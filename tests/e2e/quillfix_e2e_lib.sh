@@ -1,0 +1,178 @@
+# Shared helpers of the quillfix end-to-end tests. Sourced, not run; ctest starts each
+# *_test.sh as: bash <script> <quillfix.exe> <wine-run wrapper> <scratch folder>.
+#
+# Each test makes a Wine prefix of its own under the scratch folder (the scenarios
+# change the Windows version Wine reports, and a restart ends the prefix's session),
+# and resets the suite's registry keys and files before every scenario.
+
+set -u
+
+E2E_EXE=$(readlink -f "$1")
+E2E_WRAPPER=$2
+E2E_SCRATCH=$3
+E2E_FAILURES=0
+E2E_SCENARIO=""
+
+mkdir -p "$E2E_SCRATCH"
+E2E_SCRATCH=$(readlink -f "$E2E_SCRATCH")
+
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+WINE=$(command -v wine64 || command -v wine || echo /usr/lib/wine/wine64)
+
+SVC=qrv_reg_monitor_svc.exe
+SUITE_KEY='HKLM\Software\Zarvik\Quellant'
+LEGACY_KEY='HKLM\Software\Dextar Solmira\Quellara'
+RSX_KEY='HKLM\Software\Zarvik\Restorix'
+RSX_LEGACY_KEY='HKLM\Software\Dextar Solmira\Restorix'
+WOW_SUITE_KEY='HKLM\Software\Wow6432Node\Zarvik\Quellant'
+POLICY_KEY='HKLM\Software\Policies\Zarvik\QRV Common\Quellant'
+LOGS_KEY='HKLM\SOFTWARE\Zarvik\Logs'
+INSTALL_DIR_WIN='C:\Program Files\Zarvik\Quellant\'
+DESCRIPTION='Reduce exporting action to improve the performance of registry monitor service.'
+
+# The English texts of the string table, as the patch log carries them.
+MSG_1120='This oprating system does not match requirements.'
+MSG_1160='The installation of the patch has completed. Please restart system to enable changes.'
+MSG_1180='Quellant - Password Manager is not installed on this computer.'
+MSG_1200='An unknown exception occurred, the patch installation failed.'
+
+log() { printf '%s\n' "$*" >&2; }
+
+fail() {
+  log "FAIL [$E2E_SCENARIO]: $*"
+  E2E_FAILURES=$((E2E_FAILURES + 1))
+}
+
+scenario() {
+  E2E_SCENARIO=$1
+  log "---- $1"
+}
+
+finish() {
+  stop_prefix
+  if [ "$E2E_FAILURES" -ne 0 ]; then
+    log "$E2E_FAILURES check(s) failed"
+    exit 1
+  fi
+  log "all checks passed"
+  exit 0
+}
+
+# make_prefix <folder>: a fresh prefix, its wineserver kept running for the test.
+make_prefix() {
+  export WINEPREFIX=$1
+  if [ ! -f "$WINEPREFIX/.e2e-ready" ]; then
+    rm -rf "$WINEPREFIX"
+    mkdir -p "$(dirname "$WINEPREFIX")"
+    wineboot -i >/dev/null 2>&1 || { log "wineboot failed for $WINEPREFIX"; exit 1; }
+    wineserver -w
+    touch "$WINEPREFIX/.e2e-ready"
+  fi
+  wineserver -p 2>/dev/null || true
+  DRIVE_C=$WINEPREFIX/drive_c
+  COMMON_DIR=$DRIVE_C/Program\ Files/Common\ Files/Zarvik
+  INSTALL_DIR=$DRIVE_C/Program\ Files/Zarvik/Quellant
+  RUN_DIR=$DRIVE_C/patchrun
+}
+
+stop_prefix() {
+  [ -n "${WINEPREFIX:-}" ] && wineserver -k 2>/dev/null
+  return 0
+}
+
+reg() { "$WINE" reg "$@" >/dev/null 2>&1; }
+
+# reg_value <key> <name>: the data of a REG_SZ/REG_DWORD value, empty when missing.
+reg_value() {
+  "$WINE" reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' |
+    sed -n "s/^ *$2 *REG_[A-Z_]* *//p" | head -n 1
+}
+
+reg_key_exists() { "$WINE" reg query "$1" >/dev/null 2>&1; }
+
+set_windows_version() {
+  reg add 'HKCU\Software\Wine\AppDefaults\quillfix.exe' /v Version /d "$1" /f
+}
+
+# The registry and files of a machine without the suite; the program beside a new
+# service executable in C:\patchrun.
+reset_machine() {
+  local key
+  for key in "$SUITE_KEY" 'HKLM\Software\Dextar Solmira' "$RSX_KEY" 'HKLM\Software\Wow6432Node\Zarvik' \
+             'HKLM\Software\Policies\Zarvik' "$LOGS_KEY" 'HKCU\Software\Wine\AppDefaults\quillfix.exe'; do
+    reg delete "$key" /f
+  done
+  rm -rf "$COMMON_DIR" "$INSTALL_DIR" "$RUN_DIR" "$DRIVE_C/qrvtrace.log"
+  mkdir -p "$COMMON_DIR" "$RUN_DIR"
+  printf 'OLD-SERVICE' >"$COMMON_DIR/$SVC"
+  printf 'NEW-SERVICE' >"$RUN_DIR/$SVC"
+  cp "$E2E_EXE" "$RUN_DIR/quillfix.exe"
+}
+
+# install_suite [key] [version]: the suite's registry values and install folder.
+install_suite() {
+  local key=${1:-$SUITE_KEY} version=${2:-6.1.0.0}
+  reg add "$key" /v Version /d "$version" /f
+  reg add "$key" /v InstallPath /d "$INSTALL_DIR_WIN" /f
+  mkdir -p "$INSTALL_DIR"
+}
+
+# run_quillfix <arguments...>: started from C:\patchrun like a deployment script does.
+run_quillfix() {
+  local rc
+  (cd "$RUN_DIR" && "$WINE" quillfix.exe "$@" >/dev/null 2>&1)
+  rc=$?
+  [ "$rc" -eq 0 ] || fail "quillfix.exe exited with $rc, expected 0"
+}
+
+# expected_log <entry>...: the bytes a fresh patch log holds after these entries
+# (FF FE, then each entry in UTF-16LE with CR LF and one zero unit).
+expected_log() {
+  printf '\377\376'
+  expected_entries "$@"
+}
+
+expected_entries() {
+  local entry
+  for entry in "$@"; do
+    printf '%s\r\n' "$entry" | iconv -f UTF-8 -t UTF-16LE
+    printf '\0\0'
+  done
+}
+
+# check_bytes <file> <description> <producer...>: the file equals the producer's output.
+check_bytes() {
+  local file=$1 what=$2
+  shift 2
+  if [ ! -f "$file" ]; then
+    fail "$what: $file is missing"
+    return
+  fi
+  if ! cmp -s "$file" <("$@"); then
+    fail "$what: bytes differ"
+    log "  got:      $(od -An -c "$file" | tr -s ' ' | head -c 600)"
+    log "  expected: $("$@" | od -An -c | tr -s ' ' | head -c 600)"
+  fi
+}
+
+check_file_text() {
+  local file=$1 expected=$2
+  if [ ! -f "$file" ]; then
+    fail "$file is missing, expected \"$expected\""
+  elif [ "$(cat "$file")" != "$expected" ]; then
+    fail "$file holds \"$(cat "$file")\", expected \"$expected\""
+  fi
+}
+
+check_missing() { [ ! -e "$1" ] || fail "$1 exists but should not"; }
+
+check_untouched_machine() {
+  check_file_text "$COMMON_DIR/$SVC" OLD-SERVICE
+  check_missing "$COMMON_DIR/$SVC.bak"
+  reg_key_exists "$SUITE_KEY\\Patch" && fail "a patch record was written"
+  return 0
+}
+
+# decode_log <file>: the UTF-16 patch log as UTF-8 lines (zero units and CR dropped).
+decode_log() { iconv -f UTF-16LE -t UTF-8 "$1" | tr -d '\000\r' | sed '1s/^\xEF\xBB\xBF//'; }

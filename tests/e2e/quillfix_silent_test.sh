@@ -1,0 +1,177 @@
+# quillfix.exe /s under Wine: every gate, the replacement, the record and the patch
+# log, each scenario from a reset machine in one prefix of this test's own.
+source "$(dirname "$0")/quillfix_e2e_lib.sh"
+
+make_prefix "$E2E_SCRATCH/prefix"
+SUCCESS_LINE="$MSG_1160 User select: 7"
+TARGET_WIN='C:\Program Files\Common Files\Zarvik\qrv_reg_monitor_svc.exe'
+
+check_patched() {
+  local key=$1
+  check_file_text "$COMMON_DIR/$SVC" NEW-SERVICE
+  check_file_text "$COMMON_DIR/$SVC.bak" OLD-SERVICE
+  [ "$(reg_value "$key\\Patch\\8103" description)" = "$DESCRIPTION" ] ||
+    fail "description under $key\\Patch\\8103 is \"$(reg_value "$key\\Patch\\8103" description)\""
+  [ "$(reg_value "$key\\Patch\\8103" updated)" = "$SVC" ] ||
+    fail "updated under $key\\Patch\\8103 is \"$(reg_value "$key\\Patch\\8103" updated)\""
+}
+
+# -- silent success on every supported version; the second run appends -------------
+for version in winxp win2003 vista; do
+  scenario "silent success on $version"
+  reset_machine
+  set_windows_version "$version"
+  install_suite
+  run_quillfix /s
+  check_patched "$SUITE_KEY"
+  check_bytes "$INSTALL_DIR/patchlog.txt" "first patch log" expected_log "$SUCCESS_LINE"
+  check_missing "$RUN_DIR/patchlog.txt"
+
+  scenario "second run on $version"
+  printf 'NEWER-SERVICE' >"$RUN_DIR/$SVC"
+  run_quillfix -S
+  check_file_text "$COMMON_DIR/$SVC" NEWER-SERVICE
+  # The ".bak" now holds the file the first run installed.
+  check_file_text "$COMMON_DIR/$SVC.bak" NEW-SERVICE
+  check_bytes "$INSTALL_DIR/patchlog.txt" "appended patch log" expected_log "$SUCCESS_LINE" "$SUCCESS_LINE"
+done
+
+# -- the silent switch is a plain substring; "/q" is not one --------------------------
+for args in "/silent" "-Silent" 'C:\data-sets'; do
+  scenario "switch '$args' is silent"
+  reset_machine
+  set_windows_version winxp
+  install_suite
+  run_quillfix "$args"
+  check_file_text "$COMMON_DIR/$SVC" NEW-SERVICE
+  check_bytes "$INSTALL_DIR/patchlog.txt" "patch log" expected_log "$SUCCESS_LINE"
+done
+
+# -- unsupported systems: string 1120, nothing changed -------------------------------
+for version in win2k win7; do
+  scenario "unsupported $version"
+  reset_machine
+  set_windows_version "$version"
+  install_suite
+  run_quillfix /s
+  check_untouched_machine
+  check_bytes "$INSTALL_DIR/patchlog.txt" "patch log" expected_log "$MSG_1120 User select: 1"
+done
+
+# -- neither product: 1180 in the log of the current folder --------------------------
+scenario "neither product installed"
+reset_machine
+set_windows_version winxp
+run_quillfix /s
+check_untouched_machine
+check_bytes "$RUN_DIR/patchlog.txt" "patch log" expected_log "$MSG_1180 User select: 1"
+
+# -- only the backup product: replaced, no record, log in the current folder ----------
+scenario "only the backup product"
+reset_machine
+set_windows_version vista
+reg add "$RSX_KEY" /v Version /d 3.0.0.0 /f
+reg add "$RSX_KEY" /v InstallPath /d 'C:\Program Files\Zarvik\Restorix\' /f
+run_quillfix /s
+check_file_text "$COMMON_DIR/$SVC" NEW-SERVICE
+check_file_text "$COMMON_DIR/$SVC.bak" OLD-SERVICE
+reg_key_exists "$RSX_KEY\\Patch" && fail "a record was written under the backup product"
+reg_key_exists "$SUITE_KEY" && fail "the suite key was created"
+check_bytes "$RUN_DIR/patchlog.txt" "patch log" expected_log "$SUCCESS_LINE"
+
+# -- the legacy suite location carries the record -------------------------------------
+scenario "legacy suite location"
+reset_machine
+set_windows_version winxp
+install_suite "$LEGACY_KEY"
+run_quillfix /s
+check_patched "$LEGACY_KEY"
+reg_key_exists "$SUITE_KEY" && fail "the current suite key was created"
+check_bytes "$INSTALL_DIR/patchlog.txt" "patch log" expected_log "$SUCCESS_LINE"
+
+# -- "InstallPath" without the trailing backslash: the log still lands inside ----------
+scenario "install path without trailing backslash"
+reset_machine
+set_windows_version winxp
+install_suite
+reg add "$SUITE_KEY" /v InstallPath /d 'C:\Program Files\Zarvik\Quellant' /f
+run_quillfix /s
+check_patched "$SUITE_KEY"
+check_bytes "$INSTALL_DIR/patchlog.txt" "patch log" expected_log "$SUCCESS_LINE"
+check_missing "$DRIVE_C/Program Files/Zarvik/Quellantpatchlog.txt"
+
+# -- the suite at major 7 needs the QLTInstall policy ---------------------------------
+scenario "suite 7 without policy"
+reset_machine
+set_windows_version winxp
+install_suite "$SUITE_KEY" 7.0.1.0
+run_quillfix /s
+check_untouched_machine
+check_bytes "$INSTALL_DIR/patchlog.txt" "patch log" expected_log "$MSG_1180 User select: 1"
+
+scenario "suite 7 with QLTInstall = 1"
+reset_machine
+set_windows_version winxp
+install_suite "$SUITE_KEY" 7.0.1.0
+reg add "$POLICY_KEY" /v QLTInstall /t REG_DWORD /d 1 /f
+run_quillfix /s
+check_patched "$SUITE_KEY"
+check_bytes "$INSTALL_DIR/patchlog.txt" "patch log" expected_log "$SUCCESS_LINE"
+
+# -- suite keys only in the 32-bit view ----------------------------------------------
+scenario "suite under Wow6432Node"
+reset_machine
+set_windows_version winxp
+install_suite "$WOW_SUITE_KEY"
+run_quillfix /s
+check_file_text "$COMMON_DIR/$SVC" NEW-SERVICE
+check_bytes "$INSTALL_DIR/patchlog.txt" "patch log" expected_log "$SUCCESS_LINE"
+# The record goes to the view the (64-bit) process gets by default: the location is
+# the key path, which the 64-bit view then receives.
+[ "$(reg_value "$SUITE_KEY\\Patch\\8103" updated)" = "$SVC" ] || fail "no record in the default view"
+
+# -- copy failure: the old executable is put back ------------------------------------
+scenario "copy failure"
+reset_machine
+set_windows_version winxp
+install_suite
+rm -f "$RUN_DIR/$SVC"
+run_quillfix /s
+check_file_text "$COMMON_DIR/$SVC" OLD-SERVICE
+check_missing "$COMMON_DIR/$SVC.bak"
+reg_key_exists "$SUITE_KEY\\Patch" && fail "a record was written after a failed copy"
+check_bytes "$INSTALL_DIR/patchlog.txt" "patch log" expected_log \
+  "$MSG_1200 User select: 1" "Failed to update file $TARGET_WIN"
+
+scenario "copy failure keeps an earlier .bak"
+reset_machine
+set_windows_version winxp
+install_suite
+printf 'EARLIER-BACKUP' >"$COMMON_DIR/$SVC.bak"
+rm -f "$RUN_DIR/$SVC"
+run_quillfix /s
+check_file_text "$COMMON_DIR/$SVC" OLD-SERVICE
+check_file_text "$COMMON_DIR/$SVC.bak" EARLIER-BACKUP
+
+scenario "copy failure with no old file"
+reset_machine
+set_windows_version winxp
+install_suite
+rm -f "$RUN_DIR/$SVC" "$COMMON_DIR/$SVC"
+run_quillfix /s
+check_missing "$COMMON_DIR/$SVC"
+check_missing "$COMMON_DIR/$SVC.bak"
+check_bytes "$INSTALL_DIR/patchlog.txt" "patch log" expected_log \
+  "$MSG_1200 User select: 1" "Failed to update file $TARGET_WIN"
+
+# -- a German interface: same behaviour, the log in German ----------------------------
+scenario "German interface"
+reset_machine
+set_windows_version winxp
+install_suite
+(cd "$RUN_DIR" && LC_ALL=de_DE.UTF-8 "$WINE" quillfix.exe /s >/dev/null 2>&1) || fail "exit code not 0"
+check_patched "$SUITE_KEY"
+check_bytes "$INSTALL_DIR/patchlog.txt" "German patch log" expected_log \
+  "Die Installation des Patches ist abgeschlossen. Starten Sie das System neu, damit die Änderungen wirksam werden. User select: 7"
+
+finish
