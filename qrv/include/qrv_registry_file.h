@@ -1,0 +1,55 @@
+// CQRVRegistryFile: the library's readable export format for a registry key and
+// everything below it. The file is an INI file written and read through CQRVIni:
+// every exported key with at least one value becomes a section named by its full
+// path ("HKEY_CURRENT_USER\Software\..."), every value an entry
+//
+//     name=REG_DWORD:0x0000001A
+//     name=REG_SZ:"text"                 (REG_SZ_EXPAND likewise, unexpanded)
+//     name=REG_SZ_MULTI:41 00 00 00,42 00 00 00
+//     name=REG_BINARY:01 02 03 00        (odd lengths padded with one zero byte)
+//
+// The object holds only the file name and is made for one save or load. Neither
+// operation raises: single values that cannot be written are logged by the value
+// classes and the walk goes on; false means the walk itself was cut short.
+//
+// The hive form of CQRVRegistryKey::exportKey/importKey (RegSaveKeyW and
+// RegRestoreKeyW) lives here too, beside the text form it shares the entry points with.
+#pragma once
+
+#include <windows.h>
+
+#include "qrv_wchar_string.h"
+
+class CQRVRegistryKey;
+
+class CQRVRegistryFile {
+public:
+    // exportKey's format that selects this text form; any other is a hive file.
+    static const DWORD kTextFormat = 8;
+    // importKey's flags that select this text form; any other goes to RegRestoreKeyW.
+    static const DWORD kTextFlags = 16;
+
+    explicit CQRVRegistryFile(const CQRVWCharString& szFileName);
+    ~CQRVRegistryFile();
+
+    // Writes the key hRoot\szKeyPath with its values and all its sub-keys, depth
+    // first, into the file; bOverwrite deletes an existing file first. The file's
+    // folder is created when missing.
+    bool save(HKEY hRoot, const CQRVWCharString& szKeyPath, bool bOverwrite);
+    // Writes every well-formed entry of every section of the file into the registry,
+    // creating keys and values as needed. A missing file changes nothing (true).
+    bool load();
+
+    // The bodies of CQRVRegistryKey::exportKey and importKey.
+    static bool exportRegistryKey(CQRVRegistryKey& key, const CQRVWCharString& szExportFileName,
+                                  DWORD dwFormat, bool bOverwrite);
+    static bool importRegistryKey(CQRVRegistryKey& key, const CQRVWCharString& szImportFileName,
+                                  DWORD dwFlags);
+
+private:
+    // One key's section; returns false when the walk below it was cut short.
+    bool saveKey(HKEY hRoot, const CQRVWCharString& szKeyPath);
+    void loadSection(const CQRVWCharString& szSection);
+
+    CQRVWCharString m_szFileName;
+};

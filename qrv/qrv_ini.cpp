@@ -1,0 +1,193 @@
+// CQRVIni: the private-profile functions behind one file path.
+#include "qrv_ini.h"
+
+#include "qrv_buffer.h"
+#include "qrv_protocol.h"
+
+#include <cwchar>
+
+namespace {
+
+// Profile functions give a null name or value a meaning of its own (a null key
+// deletes a whole section, a null value deletes the entry), so a string without
+// storage goes to them as empty text, never as a null pointer.
+const wchar_t* textOf(const CQRVWCharString& sz)
+{
+    return sz.isValid() ? reinterpret_cast<const wchar_t*>(sz.getBuffer()) : L"";
+}
+
+const wchar_t* nameOrNull(const CQRVWCharString& sz)
+{
+    return sz.isValid() ? reinterpret_cast<const wchar_t*>(sz.getBuffer()) : nullptr;
+}
+
+const DWORD kStringBufferChars = 1024;
+const DWORD kListBufferChars = 0x7FFF;
+const wchar_t kNotFound[] = L"Not Found";
+const wchar_t kPlaceholderKey[] = L"QRVPlaceholder";
+
+} // namespace
+
+CQRVIni::CQRVIni(const CQRVWCharString& szFileName)
+    : m_szFileName(szFileName)
+{
+}
+
+CQRVIni::~CQRVIni()
+{
+}
+
+void CQRVIni::writeEntry(const CQRVWCharString& szSection, const CQRVWCharString& szKeyName,
+                         const CQRVWCharString& szValue) const
+{
+    // An empty section or key name would reach the function as a null pointer or
+    // write a nameless line; neither is an entry, so both are refused.
+    if (szSection.getLength() == 0)
+        throw CQRVBadArgException(L"szSection", L"section name must not be empty", QRV_HERE);
+    if (szKeyName.getLength() == 0)
+        throw CQRVBadArgException(L"szKeyName", L"key name must not be empty", QRV_HERE);
+    if (!::WritePrivateProfileStringW(textOf(szSection), textOf(szKeyName), textOf(szValue),
+                                      textOf(m_szFileName)))
+        throw CQRVWritePrivateProfileStringException(nameOrNull(szSection), nameOrNull(szKeyName),
+                                                     static_cast<int>(::GetLastError()), QRV_HERE);
+}
+
+bool CQRVIni::createProfileSection(const CQRVWCharString& szSection)
+{
+    QRV_TRACE(L"CQRVIni", L"createProfileSection");
+    return qrvTrace.passFail(qrvAbsorb(false, QRV_HERE, [&] {
+        if (szSection.getLength() == 0)
+            throw CQRVBadArgException(L"szSection", L"section name must not be empty", QRV_HERE);
+        // WritePrivateProfileSectionW without data deletes the section with all its
+        // entries instead of creating it. An existing section is therefore left as it
+        // is, and a missing one is made by writing a placeholder entry and removing it
+        // again, which leaves the empty section behind.
+        if (hasSection(szSection))
+            return true;
+        const wchar_t* pSection = textOf(szSection);
+        if (!::WritePrivateProfileStringW(pSection, kPlaceholderKey, L"", textOf(m_szFileName))
+            || !::WritePrivateProfileStringW(pSection, kPlaceholderKey, nullptr, textOf(m_szFileName)))
+            throw CQRVWritePrivateProfileSectionException(pSection, static_cast<int>(::GetLastError()), QRV_HERE);
+        return true;
+    }));
+}
+
+bool CQRVIni::hasSection(const CQRVWCharString& szSection) const
+{
+    StringList lstNames;
+    if (!readList(nullptr, lstNames))
+        return false;
+    // Section names are matched without regard to case, as the profile functions do.
+    const wchar_t* pWanted = textOf(szSection);
+    bool bMore = lstNames.moveFirst();
+    while (bMore) {
+        CQRVWCharString szName;
+        if (lstNames.getCurrent(szName)
+            && ::CompareStringOrdinal(textOf(szName), -1, pWanted, -1, TRUE) == CSTR_EQUAL)
+            return true;
+        bMore = lstNames.moveNext();
+    }
+    return false;
+}
+
+bool CQRVIni::getProfileInt(const CQRVWCharString& szSection, const CQRVWCharString& szKeyName,
+                            int& nValue)
+{
+    QRV_TRACE(L"CQRVIni", L"getProfileInt");
+    return qrvTrace.passFail(qrvAbsorb(false, QRV_HERE, [&] {
+        const UINT uResult = ::GetPrivateProfileIntW(textOf(szSection), textOf(szKeyName), -1,
+                                                     textOf(m_szFileName));
+        // -1 is the default, so a stored -1 cannot be told from a missing key.
+        if (static_cast<int>(uResult) == -1)
+            throw CQRVLogException1(L"GetPrivateProfileInt( ) failed.", static_cast<int>(::GetLastError()),
+                                    RESULT_ERROR_CODE, nullptr, nullptr, QRV_HERE);
+        nValue = static_cast<int>(uResult);
+        return true;
+    }));
+}
+
+bool CQRVIni::getProfileString(const CQRVWCharString& szSection, const CQRVWCharString& szKeyName,
+                               CQRVWCharString& szValue)
+{
+    QRV_TRACE(L"CQRVIni", L"getProfileString");
+    return qrvTrace.passFail(qrvAbsorb(false, QRV_HERE, [&] {
+        CQRVBuffer<unsigned short> buffer(kStringBufferChars);
+        wchar_t* pText = reinterpret_cast<wchar_t*>(buffer.m_pBuffer);
+        const DWORD dwCount = ::GetPrivateProfileStringW(textOf(szSection), textOf(szKeyName), kNotFound,
+                                                         pText, kStringBufferChars, textOf(m_szFileName));
+        // nSize - 1 is what the function returns for a value it had to cut; nSize - 2
+        // is its answer for a cut list. Both are read as "cut".
+        if (dwCount == 0 || dwCount == kStringBufferChars - 1 || dwCount == kStringBufferChars - 2)
+            return false;
+        if (std::wcscmp(pText, kNotFound) == 0)
+            return false;
+        szValue = pText;
+        return true;
+    }));
+}
+
+bool CQRVIni::setProfileString(const CQRVWCharString& szSection, const CQRVWCharString& szKeyName,
+                               const CQRVWCharString& szValue)
+{
+    QRV_TRACE(L"CQRVIni", L"setProfileString");
+    return qrvTrace.passFail(qrvAbsorb(false, QRV_HERE, [&] {
+        writeEntry(szSection, szKeyName, szValue);
+        return true;
+    }));
+}
+
+bool CQRVIni::setProfileInt(const CQRVWCharString& szSection, const CQRVWCharString& szKeyName,
+                            int nValue)
+{
+    QRV_TRACE(L"CQRVIni", L"setProfileInt");
+    return qrvTrace.passFail(qrvAbsorb(false, QRV_HERE, [&] {
+        const CQRVWCharString szValue(static_cast<long>(nValue));
+        // This operation has no catch of its own for library failures: a failed write
+        // is recorded by its failure class and then once more as unhandled.
+        const bool bWritten = qrvAbsorb(false, QRV_HERE, [&] {
+            writeEntry(szSection, szKeyName, szValue);
+            return true;
+        });
+        if (!bWritten)
+            qrvLogUnhandled(QRV_HERE, QRVErrorSource::LastError);
+        return bWritten;
+    }));
+}
+
+bool CQRVIni::readList(const CQRVWCharString* pSection, StringList& lstOut) const
+{
+    CQRVBuffer<unsigned short> buffer(kListBufferChars);
+    wchar_t* pText = reinterpret_cast<wchar_t*>(buffer.m_pBuffer);
+    const DWORD dwCount = pSection
+        ? ::GetPrivateProfileSectionW(textOf(*pSection), pText, kListBufferChars, textOf(m_szFileName))
+        : ::GetPrivateProfileSectionNamesW(pText, kListBufferChars, textOf(m_szFileName));
+    if (dwCount == 0 || dwCount == kListBufferChars - 2)
+        return false;
+
+    lstOut.clear();
+    // The list is NUL-separated; the count stops before the final terminator. The
+    // buffer was zero-filled, so the last entry is terminated even at the limit.
+    DWORD dwStart = 0;
+    for (DWORD i = 0; i <= dwCount && i < kListBufferChars; ++i) {
+        if (pText[i] != L'\0')
+            continue;
+        if (i > dwStart) {
+            const CQRVWCharString szEntry(pText + dwStart);
+            lstOut.add(szEntry, 0);
+        }
+        dwStart = i + 1;
+    }
+    return lstOut.m_ulCount > 0;
+}
+
+bool CQRVIni::getProfileSection(const CQRVWCharString& szSection, StringList& lstEntries)
+{
+    QRV_TRACE(L"CQRVIni", L"getProfileSection");
+    return qrvTrace.passFail(qrvAbsorb(false, QRV_HERE, [&] { return readList(&szSection, lstEntries); }));
+}
+
+bool CQRVIni::getProfileSectionNames(StringList& lstSectionNames)
+{
+    QRV_TRACE(L"CQRVIni", L"getProfileSectionNames");
+    return qrvTrace.passFail(qrvAbsorb(false, QRV_HERE, [&] { return readList(nullptr, lstSectionNames); }));
+}

@@ -1,0 +1,451 @@
+// CQRVRegistryFile: the registry text file (writer and reader), and the hive form of
+// the key's export and import.
+#include "qrv_registry_file.h"
+
+#include "qrv_dbllist.h"
+#include "qrv_directory.h"
+#include "qrv_ini.h"
+#include "qrv_protocol.h"
+#include "qrv_registry_binary.h"
+#include "qrv_registry_dword.h"
+#include "qrv_registry_expand.h"
+#include "qrv_registry_key.h"
+#include "qrv_registry_multi_string.h"
+#include "qrv_registry_string.h"
+#include "qrv_windowsprocess.h"
+
+namespace {
+
+const REGSAM kReadAccess = KEY_READ;                 // 0x20019
+const REGSAM kImportAccess = KEY_READ | KEY_WRITE;   // 0x2001F
+
+const wchar_t* textOf(const CQRVWCharString& sz)
+{
+    return sz.isValid() ? reinterpret_cast<const wchar_t*>(sz.getBuffer()) : L"";
+}
+
+// The five predefined roots the format names. Every other handle is written as
+// HKEY_CURRENT_USER; every other name is read as HKEY_LOCAL_MACHINE.
+struct RootName {
+    HKEY hRoot;
+    const wchar_t* pName;
+};
+const RootName kRoots[] = {
+    { HKEY_CLASSES_ROOT, L"HKEY_CLASSES_ROOT" },
+    { HKEY_LOCAL_MACHINE, L"HKEY_LOCAL_MACHINE" },
+    { HKEY_USERS, L"HKEY_USERS" },
+    { HKEY_CURRENT_CONFIG, L"HKEY_CURRENT_CONFIG" },
+    { HKEY_CURRENT_USER, L"HKEY_CURRENT_USER" },
+};
+const size_t kRootCount = sizeof(kRoots) / sizeof(kRoots[0]);
+
+const wchar_t* rootNameOf(HKEY hRoot)
+{
+    for (size_t i = 0; i < kRootCount; ++i)
+        if (kRoots[i].hRoot == hRoot)
+            return kRoots[i].pName;
+    return L"HKEY_CURRENT_USER";
+}
+
+HKEY rootOfName(const CQRVWCharString& szName)
+{
+    for (size_t i = 0; i < kRootCount; ++i)
+        if (szName == CQRVWCharString(kRoots[i].pName))
+            return kRoots[i].hRoot;
+    return HKEY_LOCAL_MACHINE;
+}
+
+// "HKEY_LOCAL_MACHINE\" + path, without doubling a backslash the path starts with.
+CQRVWCharString sectionNameOf(HKEY hRoot, const CQRVWCharString& szKeyPath)
+{
+    CQRVWCharString szSection(rootNameOf(hRoot));
+    if (!szKeyPath.beginsWith(CQRVWCharString(L"\\")))
+        szSection += CQRVWCharString(L"\\");
+    szSection += szKeyPath;
+    return szSection;
+}
+
+// Every unit of the array (terminator included) as a dump: a string's dump.
+CQRVWCharString dumpOf(const CQRVBuffer<unsigned short>& units)
+{
+    CQRVWCharString szUnits;
+    // Assigned as a plain buffer: a string assignment would stop at the first 0 unit.
+    static_cast<CQRVBuffer<unsigned short>&>(szUnits) = units;
+    return szUnits.getAsciiCodeString();
+}
+
+bool isHexUnit(unsigned short u)
+{
+    return (u >= L'0' && u <= L'9') || (u >= L'A' && u <= L'F') || (u >= L'a' && u <= L'f');
+}
+
+// A dump as the writer makes it: pairs of hexadecimal digits, one separator unit
+// between pairs, nothing at the ends. An empty dump is well-formed.
+bool isWellFormedDump(const CQRVWCharString& szDump)
+{
+    const unsigned long n = szDump.getLength();
+    if (n == 0)
+        return true;
+    if (n % 3 != 2)
+        return false;
+    const unsigned short* p = szDump.getBuffer();
+    for (unsigned long i = 0; i < n; i += 3)
+        if (!isHexUnit(p[i]) || !isHexUnit(p[i + 1]))
+            return false;
+    return true;
+}
+
+// Bytes of a well-formed dump, padded to whole 16-bit units; false for any other text.
+bool decodeDump(const CQRVWCharString& szDump, CQRVBuffer<unsigned char>& bytes)
+{
+    if (!isWellFormedDump(szDump))
+        return false;
+    if (szDump.getLength() == 0) {
+        bytes.allocate(0);
+        return true;
+    }
+    bytes = szDump.getBufferFromAsciiCodeString();
+    if (bytes.m_ulNumElems != (szDump.getLength() + 1) / 3)
+        return false;
+    // The format carries 16-bit units: an odd byte count gains one zero byte.
+    if (bytes.m_ulNumElems % 2 != 0 && !bytes.resize(bytes.m_ulNumElems + 1))
+        return false;
+    return true;
+}
+
+// One "name=KEYWORD:data" line taken apart; false when the line has no '=', no ':'
+// after the first '=', an empty name or an empty keyword.
+bool splitEntry(const CQRVWCharString& szLine, CQRVWCharString& szName, CQRVWCharString& szKeyword,
+                CQRVWCharString& szData)
+{
+    unsigned long ulEquals = 0;
+    unsigned long ulColon = 0;
+    if (!szLine.findOccurrance(CQRVWCharString(L"="), 1, pmFromStart, ulEquals)
+        || !szLine.findOccurrance(CQRVWCharString(L":"), 1, pmFromStart, ulColon))
+        return false;
+    // A nameless entry would land in the key's default value, which the writer never
+    // exports; a keyword needs at least one unit between '=' and ':'.
+    if (ulEquals == 0 || ulColon <= ulEquals + 1)
+        return false;
+    szName = szLine.withoutLast(szLine.getLength() - ulEquals);
+    if (!szLine.extractRange(szKeyword, ulEquals + 1, ulColon - 1, true, true))
+        return false;
+    szData = szLine.withoutFirst(ulColon + 1);
+    return szName.isValid() && szKeyword.isValid();
+}
+
+// Data of a quoted string entry without its quotes; false when it is not quoted.
+bool unquote(const CQRVWCharString& szData, CQRVWCharString& szText)
+{
+    const unsigned long n = szData.getLength();
+    if (n < 2 || szData.getBuffer()[0] != L'"' || szData.getBuffer()[n - 1] != L'"')
+        return false;
+    szText = szData;
+    szText.removeFirst(1);
+    szText.removeLast(1);
+    return true;
+}
+
+// Closes a key at the end of an operation, whichever way it leaves.
+class KeyCloser {
+public:
+    explicit KeyCloser(CQRVRegistryKey& key) : m_key(key) {}
+    ~KeyCloser() { m_key.close(); }
+    KeyCloser(const KeyCloser&) = delete;
+    KeyCloser& operator=(const KeyCloser&) = delete;
+
+private:
+    CQRVRegistryKey& m_key;
+};
+
+} // namespace
+
+CQRVRegistryFile::CQRVRegistryFile(const CQRVWCharString& szFileName)
+    : m_szFileName(szFileName)
+{
+}
+
+CQRVRegistryFile::~CQRVRegistryFile()
+{
+}
+
+// ---- the writer --------------------------------------------------------------------
+
+bool CQRVRegistryFile::save(HKEY hRoot, const CQRVWCharString& szKeyPath, bool bOverwrite)
+{
+    return qrvAbsorb(false, QRV_HERE, [&] {
+        if (bOverwrite)
+            ::DeleteFileW(textOf(m_szFileName));
+
+        // The profile functions do not make folders; a missing one is created here,
+        // and whether that worked shows in the entries' own write failures.
+        CQRVWCharString szFolder(m_szFileName);
+        if (szFolder.contains(CQRVWCharString(L"\\"))
+            && szFolder.truncateAt(CQRVWCharString(L"\\"), 1, pmFromEnd, true)) {
+            CQRVDirectory folder(szFolder);
+            if (!folder.isValidDirectory())
+                folder.createDirectory();
+        }
+        return saveKey(hRoot, szKeyPath);
+    });
+}
+
+bool CQRVRegistryFile::saveKey(HKEY hRoot, const CQRVWCharString& szKeyPath)
+{
+    const bool bThisKey = qrvAbsorb(false, QRV_HERE, [&] {
+        const CQRVWCharString szSection = sectionNameOf(hRoot, szKeyPath);
+        // One CQRVIni per entry: where the entry lands is the profile functions' business.
+        auto writeEntry = [&](const CQRVWCharString& szName, const CQRVWCharString& szText) {
+            CQRVIni ini(m_szFileName);
+            ini.setProfileString(szSection, szName, szText);
+        };
+        const CQRVWCharString szQuote(L"\"");
+
+        {
+            CQRVRegistryKey key(hRoot, szKeyPath, kReadAccess, false, 0);
+            CQRVRegistryDwordValueList lstValues;
+            key.getDwordValues(lstValues);
+            for (bool bMore = lstValues.moveFirst(); bMore; bMore = lstValues.moveNext()) {
+                CQRVRegistryDwordValue record;
+                if (lstValues.getCurrent(record))
+                    writeEntry(record.m_szName, CQRVWCharString(L"REG_DWORD:")
+                                                    + CQRVWCharString(record.m_dwValue, nsHex, 8, true));
+            }
+        }
+        {
+            CQRVRegistryKey key(hRoot, szKeyPath, kReadAccess, false, 0);
+            CQRVRegistryStringValueList lstValues;
+            key.getStringValues(lstValues);
+            for (bool bMore = lstValues.moveFirst(); bMore; bMore = lstValues.moveNext()) {
+                CQRVRegistryStringValue record;
+                if (lstValues.getCurrent(record))
+                    writeEntry(record.m_szName, CQRVWCharString(L"REG_SZ:") + szQuote + record.m_szValue + szQuote);
+            }
+        }
+        {
+            CQRVRegistryKey key(hRoot, szKeyPath, kReadAccess, false, 0);
+            CQRVRegistryStringValueList lstValues;
+            key.getExpandStringValues(lstValues, false);
+            for (bool bMore = lstValues.moveFirst(); bMore; bMore = lstValues.moveNext()) {
+                CQRVRegistryStringValue record;
+                if (lstValues.getCurrent(record))
+                    writeEntry(record.m_szName,
+                               CQRVWCharString(L"REG_SZ_EXPAND:") + szQuote + record.m_szValue + szQuote);
+            }
+        }
+        {
+            CQRVRegistryKey key(hRoot, szKeyPath, kReadAccess, false, 0);
+            CQRVRegistryMultiStringValueList lstValues;
+            key.getMultiStringValues(lstValues);
+            const CQRVWCharString szPrefix(L"REG_SZ_MULTI:");
+            for (bool bMore = lstValues.moveFirst(); bMore; bMore = lstValues.moveNext()) {
+                CQRVRegistryMultiStringValue record;
+                if (!lstValues.getCurrent(record))
+                    continue;
+                CQRVWCharString szText(szPrefix);
+                CQRVRegStringList& lstStrings = record.m_lstStrings;
+                for (bool bString = lstStrings.moveFirst(); bString; bString = lstStrings.moveNext()) {
+                    CQRVWCharString szString;
+                    lstStrings.getCurrent(szString);
+                    // No ',' while nothing follows the prefix, so a leading empty
+                    // string (an empty dump) does not start the data with a ','.
+                    if (!szText.endsWith(szPrefix))
+                        szText += CQRVWCharString(L",");
+                    szText += dumpOf(szString);
+                }
+                writeEntry(record.m_szName, szText);
+            }
+        }
+        {
+            CQRVRegistryKey key(hRoot, szKeyPath, kReadAccess, false, 0);
+            CQRVRegistryBinaryValueList lstValues;
+            key.getBinaryValues(lstValues);
+            for (bool bMore = lstValues.moveFirst(); bMore; bMore = lstValues.moveNext()) {
+                CQRVRegistryBinaryValue record;
+                if (lstValues.getCurrent(record))
+                    writeEntry(record.m_szName,
+                               CQRVWCharString(L"REG_BINARY:") + dumpOf(record.m_bufData.toWideBuffer()));
+            }
+        }
+        return true;
+    });
+
+    // The sub-keys are walked even when this key's own values failed.
+    bool bResult = bThisKey;
+    CQRVRegStringList lstSubKeys;
+    const bool bListed = qrvAbsorb(false, QRV_HERE, [&] {
+        CQRVRegistryKey key(hRoot, szKeyPath, kReadAccess, false, 0);
+        return key.getSubKeyNames(lstSubKeys);
+    });
+    if (!bListed)
+        return false;
+    for (bool bMore = lstSubKeys.moveFirst(); bMore; bMore = lstSubKeys.moveNext()) {
+        CQRVWCharString szName;
+        if (!lstSubKeys.getCurrent(szName))
+            continue;
+        const CQRVWCharString szSubPath = szKeyPath + CQRVWCharString(L"\\") + szName;
+        bResult = saveKey(hRoot, szSubPath) && bResult;
+    }
+    return bResult;
+}
+
+// ---- the reader --------------------------------------------------------------------
+
+bool CQRVRegistryFile::load()
+{
+    return qrvAbsorb(false, QRV_HERE, [&] {
+        CQRVIni::StringList lstSections;
+        CQRVIni ini(m_szFileName);
+        // A missing or unreadable file reads as one without sections.
+        if (!ini.getProfileSectionNames(lstSections))
+            return true;
+        for (bool bMore = lstSections.moveFirst(); bMore; bMore = lstSections.moveNext()) {
+            CQRVWCharString szSection;
+            if (lstSections.getCurrent(szSection))
+                loadSection(szSection);
+        }
+        return true;
+    });
+}
+
+void CQRVRegistryFile::loadSection(const CQRVWCharString& szSection)
+{
+    // The root is the text before the first backslash; a section without one is a
+    // key of that name right below HKEY_LOCAL_MACHINE.
+    HKEY hRoot = HKEY_LOCAL_MACHINE;
+    CQRVWCharString szKeyPath(szSection);
+    CQRVWCharString szRootName;
+    if (szSection.getSubString(szRootName, CQRVWCharString(L"\\"), 1, pmFromStart, false)) {
+        hRoot = rootOfName(szRootName);
+        szKeyPath = szSection.withoutFirst(szRootName.getLength() + 1);
+    }
+
+    CQRVRegistryKey key(hRoot, szKeyPath, kImportAccess, true, 0);
+    key.open();
+    KeyCloser closer(key);
+
+    CQRVIni::StringList lstEntries;
+    CQRVIni ini(m_szFileName);
+    if (!ini.getProfileSection(szSection, lstEntries))
+        return;
+
+    for (bool bMore = lstEntries.moveFirst(); bMore; bMore = lstEntries.moveNext()) {
+        CQRVWCharString szLine;
+        CQRVWCharString szName;
+        CQRVWCharString szKeyword;
+        CQRVWCharString szData;
+        if (!lstEntries.getCurrent(szLine) || !splitEntry(szLine, szName, szKeyword, szData))
+            continue;
+
+        if (szKeyword == CQRVWCharString(L"REG_DWORD")) {
+            unsigned long ulValue = 0;
+            CQRVWCharString szNumber(szData);
+            szNumber.trim(L' ', CQRVFlags(trLeading | trTrailing), CQRVFlags(kQRVAllWhitespace));
+            // Blank data would convert to 0; only digits make a value.
+            if (szNumber.getLength() == 0 || !szData.toNumber(ulValue, nsHex))
+                continue;
+            CQRVRegistryDword value(hRoot, szKeyPath, szName, kImportAccess, true, 0);
+            value.setValue(static_cast<DWORD>(ulValue), false);
+        } else if (szKeyword == CQRVWCharString(L"REG_SZ")) {
+            CQRVWCharString szText;
+            if (!unquote(szData, szText))
+                continue;
+            CQRVRegistryString value(hRoot, szKeyPath, szName, kImportAccess, true, 0);
+            value.setValue(szText, false);
+        } else if (szKeyword == CQRVWCharString(L"REG_SZ_EXPAND")) {
+            CQRVWCharString szText;
+            if (!unquote(szData, szText))
+                continue;
+            // Refused (and logged) by the value unless it holds an even, non-zero
+            // number of '%'.
+            CQRVRegistryStringExpand value(hRoot, szKeyPath, szName, kImportAccess, true, 0);
+            value.setValue(szText, false);
+        } else if (szKeyword == CQRVWCharString(L"REG_BINARY")) {
+            CQRVBuffer<unsigned char> bytes;
+            if (!decodeDump(szData, bytes))
+                continue;
+            CQRVRegistryBinary value(hRoot, szKeyPath, szName, kImportAccess, true, 0);
+            value.setValue(bytes, false);
+        } else if (szKeyword == CQRVWCharString(L"REG_SZ_MULTI")) {
+            CQRVRegStringList lstStrings;
+            bool bWellFormed = true;
+            if (szData.isValid()) {
+                CQRVRegStringList lstDumps;
+                szData.split(lstDumps, CQRVWCharString(L","), fmSeparated, CQRVFlags(0), CQRVFlags(0));
+                long lTag = 0;
+                for (bool bDump = lstDumps.moveFirst(); bDump && bWellFormed; bDump = lstDumps.moveNext()) {
+                    CQRVWCharString szDump;
+                    CQRVBuffer<unsigned char> bytes;
+                    lstDumps.getCurrent(szDump);
+                    bWellFormed = decodeDump(szDump, bytes);
+                    // Read as UTF-16LE units; the string adds a terminator when missing.
+                    const CQRVWCharString szString(bytes.toWideBuffer());
+                    lstStrings.add(szString, lTag++);
+                }
+            }
+            if (!bWellFormed)
+                continue;
+            CQRVRegistryMultiString value(hRoot, szKeyPath, szName, kImportAccess, true, 0);
+            value.setValue(lstStrings, false);
+        }
+        // Any other keyword is not part of the format and is passed over.
+    }
+}
+
+// ---- CQRVRegistryKey::exportKey and importKey ----------------------------------------
+
+bool CQRVRegistryFile::exportRegistryKey(CQRVRegistryKey& key, const CQRVWCharString& szExportFileName,
+                                         DWORD dwFormat, bool bOverwrite)
+{
+    return qrvAbsorb(false, QRV_HERE, [&] {
+        if (!szExportFileName.isValid())
+            throw CQRVBadArgException(L"szExportFileName", L"filename must be non-null", QRV_HERE);
+        if (dwFormat == kTextFormat) {
+            CQRVRegistryFile file(szExportFileName);
+            return file.save(key.m_hRootKey, key.m_szKeyPath, bOverwrite);
+        }
+
+        // The hive form. RegSaveKeyW refuses an existing file, so overwriting means
+        // deleting it first. The privilege stays enabled afterwards.
+        if (bOverwrite)
+            ::DeleteFileW(textOf(szExportFileName));
+        HANDLE hToken = nullptr;
+        if (!CQRVWindowsProcess().setPrivilege(CQRVWCharString(L"SeBackupPrivilege"), true, &hToken))
+            return false;
+        KeyCloser closer(key);
+        if (!key.isOpen() && !key.open())
+            return false;
+        const LONG lResult = ::RegSaveKeyW(key.m_hKey, textOf(szExportFileName), nullptr);
+        if (lResult != ERROR_SUCCESS)
+            throw CQRVRegSaveKeyException(key.m_szKeyPath.isValid() ? textOf(key.m_szKeyPath) : nullptr,
+                                          static_cast<int>(lResult), L"CQRVRegistryKey", L"exportKey", QRV_HERE);
+        return true;
+    });
+}
+
+bool CQRVRegistryFile::importRegistryKey(CQRVRegistryKey& key, const CQRVWCharString& szImportFileName,
+                                         DWORD dwFlags)
+{
+    return qrvAbsorb(false, QRV_HERE, [&] {
+        if (!szImportFileName.isValid())
+            throw CQRVBadArgException(L"szImportFileName", L"filename must be non-null", QRV_HERE);
+        // The text file names its own keys; this key's root and path play no part.
+        if (dwFlags == kTextFlags) {
+            CQRVRegistryFile file(szImportFileName);
+            return file.load();
+        }
+
+        HANDLE hToken = nullptr;
+        if (!CQRVWindowsProcess().setPrivilege(CQRVWCharString(L"SeRestorePrivilege"), true, &hToken))
+            return false;
+        KeyCloser closer(key);
+        if (!key.isOpen() && !key.open())
+            return false;
+        const LONG lResult = ::RegRestoreKeyW(key.m_hKey, textOf(szImportFileName), dwFlags);
+        if (lResult != ERROR_SUCCESS)
+            throw CQRVRegRestoreKeyException(key.m_szKeyPath.isValid() ? textOf(key.m_szKeyPath) : nullptr,
+                                             static_cast<int>(lResult), L"CQRVRegistryKey", L"importKey",
+                                             QRV_HERE);
+        return true;
+    });
+}
