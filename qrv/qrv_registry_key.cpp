@@ -5,7 +5,9 @@
 #include <new>
 
 #include "internal/qrv_registry_detail.h"
+#include "internal/qrv_unique_handle.h"
 #include "qrv_protocol.h"
+#include "qrv_registry_file.h"
 
 using qrv_detail::regText;
 using qrv_detail::regTextOrEmpty;
@@ -174,15 +176,15 @@ bool CQRVRegistryKey::canOpen()
 
 // The text and hive forms live with the registry file; until they are there, neither
 // form is available and both report failure.
-bool CQRVRegistryKey::exportKey(const CQRVWCharString& /*szExportFileName*/, DWORD /*dwFormat*/,
-                                bool /*bOverwrite*/)
+// Both forms, the registry text file and the hive file, live with the registry file.
+bool CQRVRegistryKey::exportKey(const CQRVWCharString& szExportFileName, DWORD dwFormat, bool bOverwrite)
 {
-    return false;
+    return CQRVRegistryFile::exportRegistryKey(*this, szExportFileName, dwFormat, bOverwrite);
 }
 
-bool CQRVRegistryKey::importKey(const CQRVWCharString& /*szImportFileName*/, DWORD /*dwFlags*/)
+bool CQRVRegistryKey::importKey(const CQRVWCharString& szImportFileName, DWORD dwFlags)
 {
-    return false;
+    return CQRVRegistryFile::importRegistryKey(*this, szImportFileName, dwFlags);
 }
 
 // ---- key information -------------------------------------------------------------------
