@@ -174,8 +174,6 @@ bool CQRVRegistryKey::canOpen()
     });
 }
 
-// The text and hive forms live with the registry file; until they are there, neither
-// form is available and both report failure.
 // Both forms, the registry text file and the hive file, live with the registry file.
 bool CQRVRegistryKey::exportKey(const CQRVWCharString& szExportFileName, DWORD dwFormat, bool bOverwrite)
 {
