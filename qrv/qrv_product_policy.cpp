@@ -1,0 +1,83 @@
+// CQRVProductPolicy: settings plus search order; looks a DWORD setting up location by
+// location.
+#include "qrv_product_policy.h"
+
+namespace {
+const wchar_t kClassName[] = L"CQRVProductPolicy";
+}
+
+CQRVProductPolicy::CQRVProductPolicy(const CQRVPolicySearchPolicy& searchPolicy)
+{
+    QRV_TRACE(kClassName, L"CQRVProductPolicy");
+    bool bCopied = true;
+    for (unsigned long ulIndex = 0; ulIndex < searchPolicy.getCount() && bCopied; ++ulIndex)
+        bCopied = m_searchPolicy.addPolicy(searchPolicy.getPolicyLocation(ulIndex));
+    qrvTrace.passFail(bCopied);
+}
+
+CQRVProductPolicy::~CQRVProductPolicy()
+{
+    QRV_TRACE(kClassName, L"~CQRVProductPolicy");
+    bool bCleared = m_lstDwordSettings.clear();
+    bCleared = m_lstStringSettings.clear() && bCleared;
+    qrvTrace.passFail(bCleared);
+}
+
+bool CQRVProductPolicy::addPolicySetting(const CQRVPolicyDwordSetting& setting)
+{
+    QRV_TRACE(kClassName, L"addPolicySetting");
+    return qrvTrace.passFail(qrvAbsorb(false, QRV_HERE, [&] {
+        return m_lstDwordSettings.add(setting, static_cast<long>(setting.getId()));
+    }));
+}
+
+bool CQRVProductPolicy::addPolicySetting(const CQRVPolicyStringSetting& setting)
+{
+    QRV_TRACE(kClassName, L"addPolicySetting");
+    return qrvTrace.passFail(qrvAbsorb(false, QRV_HERE, [&] {
+        return m_lstStringSettings.add(setting, static_cast<long>(setting.getId()));
+    }));
+}
+
+bool CQRVProductPolicy::getPolicySetting(int nId, CQRVPolicyDwordSetting& setting)
+{
+    QRV_TRACE(kClassName, L"getPolicySetting");
+    return qrvTrace.passFail(qrvAbsorb(false, QRV_HERE, [&] {
+        if (!m_lstDwordSettings.findKey(static_cast<long>(nId)) || !m_lstDwordSettings.getCurrent(setting)) {
+            qrvNote<CQRVGetPolicySettingWarning>(nId, QRV_HERE);
+            return false;
+        }
+        return true;
+    }));
+}
+
+bool CQRVProductPolicy::getPolicySetting(int nId, CQRVPolicyStringSetting& setting)
+{
+    QRV_TRACE(kClassName, L"getPolicySetting");
+    return qrvTrace.passFail(qrvAbsorb(false, QRV_HERE, [&] {
+        if (!m_lstStringSettings.findKey(static_cast<long>(nId)) || !m_lstStringSettings.getCurrent(setting)) {
+            qrvNote<CQRVGetPolicySettingWarning>(nId, QRV_HERE);
+            return false;
+        }
+        return true;
+    }));
+}
+
+bool CQRVProductPolicy::getPolicy(int nId, unsigned long& ulValue, bool bNoDefault,
+                                  const CQRVWCharString& szSubstitution)
+{
+    QRV_TRACE(kClassName, L"getPolicy");
+    return qrvTrace.logical(qrvAbsorb(false, QRV_HERE, [&] {
+        CQRVPolicyDwordSetting setting;
+        if (!getPolicySetting(nId, setting))
+            return false;
+        for (unsigned long ulIndex = 0; ulIndex < m_searchPolicy.getCount(); ++ulIndex) {
+            if (setting.getPolicy(m_searchPolicy.getPolicyLocation(ulIndex), ulValue, false, szSubstitution))
+                return true;
+        }
+        if (bNoDefault)
+            return false;
+        ulValue = setting.getDefault();
+        return true;
+    }));
+}
