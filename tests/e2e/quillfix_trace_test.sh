@@ -29,18 +29,19 @@ kind='<(CRITICAL|EXCEPTION_BAD|EXCEPTION_OK|ERROR|WARNING|DEBUG|INFORMATION|NOTI
 bad=$(printf '%s\n' "$lines" | grep -Ev "^$stamp$kind<quillfix> " || true)
 [ -z "$bad" ] || fail "lines that are not trace lines: $(printf '%s' "$bad" | head -n 3)"
 
-entries=$(printf '%s\n' "$lines" | grep -c '> <ENTRY> ' || true)
-exits=$(printf '%s\n' "$lines" | grep -c '> <EXIT> ' || true)
+entries=$(printf '%s\n' "$lines" | grep -c '<ENTRY> <' || true)
+exits=$(printf '%s\n' "$lines" | grep -c '<EXIT> <' || true)
 [ "$entries" -gt 20 ] || fail "only $entries ENTRY lines"
 [ "$entries" -eq "$exits" ] || fail "$entries ENTRY lines but $exits EXIT lines"
 
-# Every stage of the run shows up: the OS gate, the product gate, the record.
+# Every stage of the run shows up: the OS gate, the product gate, the target path and the
+# record's location.
 for piece in '<CQRVWindowsOSInfo::isXP>' '<CQRVProduct_QLT::isInstalled>' \
-             '<CQRVProduct_QLT::getRegistryLocation>' '<CQRVRegistryString::setValue>'; do
+             '<CQRVProduct_QLT::getRegistryLocation>' '<CQRVWCharString::expand>' '<CQRVProduct_QLT::getInstallDirectory>'; do
   printf '%s\n' "$lines" | grep -qF "$piece" || fail "no trace line with $piece"
 done
 # Source pieces name the file and line, never the build machine's folders.
-printf '%s\n' "$lines" | grep -E '> <ENTRY> ' | grep -Evq '<[a-z_]+\.cpp, [0-9]+> $' &&
+printf '%s\n' "$lines" | grep -F '<ENTRY> <' | grep -Evq '<[a-z_]+\.cpp, [0-9]+> $' &&
   fail "an ENTRY line without a plain source piece"
 
 finish

@@ -1,0 +1,226 @@
+// Patch application against a temporary folder and the suite's registry keys. Runs
+// silent, so no box appears. The test program has no string table of its own: the
+// message texts come out empty here (the end-to-end tests check them in the real
+// program).
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "qrv_test_support.h"
+#include "quillfix.h"
+
+namespace {
+
+const wchar_t kSuiteKey[] = L"Software\\Zarvik\\Quellant";
+const wchar_t kLegacyKey[] = L"Software\\Dextar Solmira\\Quellara";
+const wchar_t kLegacyRoot[] = L"Software\\Dextar Solmira";
+const wchar_t kDescription[] = L"Reduce exporting action to improve the performance of registry monitor service.";
+
+std::wstring textOf(const CQRVWCharString& s)
+{
+    return s.isValid() ? std::wstring(reinterpret_cast<const wchar_t*>(s.getBuffer())) : std::wstring();
+}
+
+std::vector<unsigned char> bytesOf(const std::string& ascii)
+{
+    return std::vector<unsigned char>(ascii.begin(), ascii.end());
+}
+
+// UTF-16LE bytes of an ASCII entry followed by the zero unit.
+std::vector<unsigned char> entry(const std::string& ascii)
+{
+    std::vector<unsigned char> out;
+    for (char c : ascii) {
+        out.push_back(static_cast<unsigned char>(c));
+        out.push_back(0);
+    }
+    out.push_back(0);
+    out.push_back(0);
+    return out;
+}
+
+std::vector<unsigned char> operator+(std::vector<unsigned char> a, const std::vector<unsigned char>& b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+const std::vector<unsigned char> kMark = {0xFF, 0xFE};
+
+class PatchApplyTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_nSavedSilent = g_bSilent;
+        g_bSilent = 1;
+        clearSuite();
+        m_folder = qrvtest::makeTempFolder(L"apply");
+    }
+    void TearDown() override
+    {
+        clearSuite();
+        qrvtest::removeFolder(m_folder);
+        g_bSilent = m_nSavedSilent;
+    }
+    static void clearSuite()
+    {
+        qrvtest::deleteTree(HKEY_LOCAL_MACHINE, kSuiteKey);
+        qrvtest::deleteTree(HKEY_LOCAL_MACHINE, kLegacyRoot);
+    }
+    static void installSuite(const wchar_t* key, const std::wstring& installPath)
+    {
+        ASSERT_TRUE(qrvtest::setString(HKEY_LOCAL_MACHINE, key, L"Version", L"6.1.0.0"));
+        ASSERT_TRUE(qrvtest::setString(HKEY_LOCAL_MACHINE, key, L"InstallPath", installPath));
+    }
+    std::wstring file(const std::wstring& name) const { return m_folder + L"\\" + name; }
+
+    int m_nSavedSilent = 0;
+    std::wstring m_folder;
+};
+
+TEST_F(PatchApplyTest, CommonFilesPathExpandsFolderUnlessNameIsAbsolute)
+{
+    wchar_t expanded[MAX_PATH];
+    ASSERT_NE(0u, ExpandEnvironmentStringsW(L"%CommonProgramFiles%\\Zarvik\\", expanded, MAX_PATH));
+    EXPECT_EQ(std::wstring(expanded) + L"svc.exe", textOf(makeCommonFilesPath(CQRVWCharString(L"svc.exe"))));
+    EXPECT_EQ(L"D:\\x\\svc.exe", textOf(makeCommonFilesPath(CQRVWCharString(L"D:\\x\\svc.exe"))));
+}
+
+TEST_F(PatchApplyTest, InstallDirectoryResolution)
+{
+    // No suite: the bare name, relative to the current folder.
+    EXPECT_EQ(L"patchlog.txt", textOf(resolveInInstallDirectory(CQRVWCharString(L"patchlog.txt"))));
+
+    installSuite(kSuiteKey, L"C:\\Suite\\");
+    EXPECT_EQ(L"C:\\Suite\\patchlog.txt", textOf(resolveInInstallDirectory(CQRVWCharString(L"patchlog.txt"))));
+    EXPECT_EQ(L"D:\\elsewhere.txt", textOf(resolveInInstallDirectory(CQRVWCharString(L"D:\\elsewhere.txt"))));
+
+    // Without the trailing separator the name still goes inside the folder, not
+    // beside it as "C:\Suitepatchlog.txt".
+    installSuite(kSuiteKey, L"C:\\Suite");
+    EXPECT_EQ(L"C:\\Suite\\patchlog.txt", textOf(resolveInInstallDirectory(CQRVWCharString(L"patchlog.txt"))));
+
+    clearSuite();
+    installSuite(kLegacyKey, L"C:\\Legacy\\");
+    EXPECT_EQ(L"C:\\Legacy\\patchlog.txt", textOf(resolveInInstallDirectory(CQRVWCharString(L"patchlog.txt"))));
+}
+
+TEST_F(PatchApplyTest, PatchLogHasOneMarkAndAZeroUnitAfterEachEntry)
+{
+    installSuite(kSuiteKey, m_folder + L"\\");
+    appendPatchLog(CQRVWCharString(L"first\r\n"));
+    EXPECT_EQ(kMark + entry("first\r\n"), qrvtest::readFile(file(L"patchlog.txt")));
+    appendPatchLog(CQRVWCharString(L"second\r\n"));
+    EXPECT_EQ(kMark + entry("first\r\n") + entry("second\r\n"), qrvtest::readFile(file(L"patchlog.txt")));
+}
+
+TEST_F(PatchApplyTest, PatchLogAppendsToAnExistingFileWithoutAMark)
+{
+    installSuite(kSuiteKey, m_folder + L"\\");
+    ASSERT_TRUE(qrvtest::writeFile(file(L"patchlog.txt"), bytesOf("old")));
+    appendPatchLog(CQRVWCharString(L"x\r\n"));
+    EXPECT_EQ(bytesOf("old") + entry("x\r\n"), qrvtest::readFile(file(L"patchlog.txt")));
+}
+
+TEST_F(PatchApplyTest, PatchLogEntryIsDroppedWhenTheFolderIsMissing)
+{
+    installSuite(kSuiteKey, m_folder + L"\\missing\\");
+    appendPatchLog(CQRVWCharString(L"lost\r\n"));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(file(L"missing\\patchlog.txt").c_str()));
+}
+
+TEST_F(PatchApplyTest, PromptAndLogInSilentModeLogsTheSilentAnswer)
+{
+    installSuite(kSuiteKey, m_folder + L"\\");
+    EXPECT_EQ(IDNO, promptAndLog(CQRVWCharString(L"Caption"), CQRVWCharString(L"Restart?"), MB_YESNO, IDNO));
+    EXPECT_EQ(IDOK, promptAndLog(CQRVWCharString(L"Caption"), CQRVWCharString(L"Failed."), MB_OK, IDOK));
+    EXPECT_EQ(kMark + entry("Restart? User select: 7\r\n") + entry("Failed. User select: 1\r\n"),
+              qrvtest::readFile(file(L"patchlog.txt")));
+}
+
+TEST_F(PatchApplyTest, ReplaceMovesTheOldFileAsideAndCopiesTheNewOne)
+{
+    installSuite(kSuiteKey, m_folder + L"\\");
+    ASSERT_TRUE(qrvtest::writeFile(file(L"svc.exe"), bytesOf("OLD")));
+    ASSERT_TRUE(qrvtest::writeFile(file(L"svc.exe.bak"), bytesOf("OLDER")));
+    ASSERT_TRUE(qrvtest::writeFile(file(L"new.exe"), bytesOf("NEW")));
+
+    EXPECT_TRUE(replaceFile(CQRVWCharString(file(L"new.exe").c_str()), CQRVWCharString(file(L"svc.exe").c_str())));
+    EXPECT_EQ(bytesOf("NEW"), qrvtest::readFile(file(L"svc.exe")));
+    EXPECT_EQ(bytesOf("OLD"), qrvtest::readFile(file(L"svc.exe.bak")));
+    // Success is told by the restart question, not here: nothing is logged.
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(file(L"patchlog.txt").c_str()));
+}
+
+TEST_F(PatchApplyTest, ReplaceWithoutAnOldFileStillCopies)
+{
+    ASSERT_TRUE(qrvtest::writeFile(file(L"new.exe"), bytesOf("NEW")));
+    EXPECT_TRUE(replaceFile(CQRVWCharString(file(L"new.exe").c_str()), CQRVWCharString(file(L"svc.exe").c_str())));
+    EXPECT_EQ(bytesOf("NEW"), qrvtest::readFile(file(L"svc.exe")));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(file(L"svc.exe.bak").c_str()));
+}
+
+TEST_F(PatchApplyTest, FailedCopyPutsTheOldFileBackAndLogsBothLines)
+{
+    installSuite(kSuiteKey, m_folder + L"\\");
+    ASSERT_TRUE(qrvtest::writeFile(file(L"svc.exe"), bytesOf("OLD")));
+
+    EXPECT_FALSE(replaceFile(CQRVWCharString(file(L"absent.exe").c_str()), CQRVWCharString(file(L"svc.exe").c_str())));
+    EXPECT_EQ(bytesOf("OLD"), qrvtest::readFile(file(L"svc.exe")));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(file(L"svc.exe.bak").c_str()));
+    // The 1200 exchange, then the 1121 line; both texts are empty in this program.
+    EXPECT_EQ(kMark + entry(" User select: 1\r\n") + entry("\r\n"), qrvtest::readFile(file(L"patchlog.txt")));
+}
+
+TEST_F(PatchApplyTest, FailedCopyLeavesAnEarlierBackupAloneWhenThereWasNoOldFile)
+{
+    installSuite(kSuiteKey, m_folder + L"\\");
+    ASSERT_TRUE(qrvtest::writeFile(file(L"svc.exe.bak"), bytesOf("EARLIER")));
+    EXPECT_FALSE(replaceFile(CQRVWCharString(file(L"absent.exe").c_str()), CQRVWCharString(file(L"svc.exe").c_str())));
+    EXPECT_EQ(bytesOf("EARLIER"), qrvtest::readFile(file(L"svc.exe.bak")));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(file(L"svc.exe").c_str()));
+}
+
+TEST_F(PatchApplyTest, EmptyTargetTakesTheSourceNameInTheInstallDirectory)
+{
+    installSuite(kSuiteKey, m_folder + L"\\");
+    ASSERT_TRUE(CreateDirectoryW(file(L"package").c_str(), nullptr));
+    ASSERT_TRUE(qrvtest::writeFile(file(L"package\\svc.exe"), bytesOf("NEW")));
+    EXPECT_TRUE(replaceFile(CQRVWCharString(file(L"package\\svc.exe").c_str()), CQRVWCharString()));
+    EXPECT_EQ(bytesOf("NEW"), qrvtest::readFile(file(L"svc.exe")));
+}
+
+TEST_F(PatchApplyTest, RecordGoesUnderTheSuiteKeyThatHoldsTheInstallPath)
+{
+    struct {
+        const wchar_t* installedKey;
+        const char* what;
+    } const rows[] = {
+        {kSuiteKey, "current location"},
+        {kLegacyKey, "legacy location only"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        clearSuite();
+        installSuite(row.installedKey, L"C:\\Suite\\");
+        recordPatch(CQRVWCharString(kDescription), CQRVWCharString(L"qrv_reg_monitor_svc.exe"));
+        std::wstring recordKey = std::wstring(row.installedKey) + L"\\Patch\\8103";
+        std::wstring value;
+        ASSERT_TRUE(qrvtest::getString(HKEY_LOCAL_MACHINE, recordKey, L"description", value));
+        EXPECT_EQ(kDescription, value);
+        ASSERT_TRUE(qrvtest::getString(HKEY_LOCAL_MACHINE, recordKey, L"updated", value));
+        EXPECT_EQ(L"qrv_reg_monitor_svc.exe", value);
+    }
+}
+
+TEST_F(PatchApplyTest, NoRecordWithoutTheSuite)
+{
+    recordPatch(CQRVWCharString(kDescription), CQRVWCharString(L"qrv_reg_monitor_svc.exe"));
+    EXPECT_FALSE(qrvtest::keyExists(HKEY_LOCAL_MACHINE, kSuiteKey));
+    EXPECT_FALSE(qrvtest::keyExists(HKEY_LOCAL_MACHINE, kLegacyKey));
+}
+
+} // namespace

@@ -1,0 +1,208 @@
+// The resources of quillfix.exe itself: the sixteen string tables (read per language
+// with FindResourceExW, so no fallback can hide a missing table), the manifest and
+// the version block. The program is found beside this build's tests.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "quillfix_resource.h"
+
+namespace {
+
+const wchar_t kProductName[] = L"Quellant - Password Manager";
+const wchar_t kProductNameNoBlanks[] = L"Quellant-Password Manager";
+
+struct Language {
+    LANGID langId;
+    const char* name;
+};
+
+const Language kLanguages[] = {
+    {0x0004, "Chinese (neutral, Traditional texts)"},
+    {0x0804, "Chinese (Simplified)"},
+    {0x0406, "Danish"},
+    {0x0007, "German (neutral)"},
+    {0x0409, "English (United States)"},
+    {0x0C0A, "Spanish (modern sort)"},
+    {0x040B, "Finnish"},
+    {0x040C, "French"},
+    {0x0410, "Italian"},
+    {0x0411, "Japanese"},
+    {0x0412, "Korean"},
+    {0x0413, "Dutch"},
+    {0x0414, "Norwegian (Bokmal)"},
+    {0x0416, "Portuguese (Brazil)"},
+    {0x0816, "Portuguese (Portugal)"},
+    {0x041D, "Swedish"},
+};
+
+const UINT kEveryLanguageIds[] = {IDS_OS_NOT_SUPPORTED, IDS_UPDATE_FILE_FAILED, IDS_WRONG_VERSION, IDS_CAPTION,
+                                  IDS_RESTART_NEEDED,   IDS_ALREADY_INSTALLED,  IDS_SUITE_NOT_INSTALLED,
+                                  IDS_INSTALL_FAILED};
+
+std::wstring quillfixPath()
+{
+    wchar_t path[MAX_PATH];
+    DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring self(path, n);
+    std::wstring folder = self.substr(0, self.find_last_of(L"\\/") + 1);
+    // tests\<name>.exe and patch\quillfix.exe live side by side in the build tree.
+    return folder + L"..\\patch\\quillfix.exe";
+}
+
+size_t countOf(const std::wstring& text, const std::wstring& piece)
+{
+    size_t count = 0;
+    for (size_t pos = text.find(piece); pos != std::wstring::npos; pos = text.find(piece, pos + 1))
+        ++count;
+    return count;
+}
+
+class QuillfixResourcesTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_hModule = LoadLibraryExW(quillfixPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+        ASSERT_NE(nullptr, m_hModule) << "cannot open " << std::string(quillfixPath().begin(), quillfixPath().end())
+                                      << ", error " << GetLastError();
+    }
+    void TearDown() override
+    {
+        if (m_hModule)
+            FreeLibrary(m_hModule);
+    }
+
+    // The string uId of exactly this language; false when the table or entry is missing.
+    bool loadExact(UINT uId, LANGID langId, std::wstring& text)
+    {
+        HRSRC hInfo = FindResourceExW(m_hModule, MAKEINTRESOURCEW(RT_STRING), MAKEINTRESOURCEW(uId / 16 + 1), langId);
+        if (hInfo == nullptr)
+            return false;
+        HGLOBAL hData = LoadResource(m_hModule, hInfo);
+        const WORD* p = static_cast<const WORD*>(LockResource(hData));
+        if (p == nullptr)
+            return false;
+        for (UINT i = 0; i < uId % 16; ++i)
+            p += 1 + *p;
+        if (*p == 0)
+            return false;
+        text.assign(reinterpret_cast<const wchar_t*>(p + 1), *p);
+        return true;
+    }
+
+    std::string raw(UINT uType, UINT uId)
+    {
+        HRSRC hInfo = FindResourceW(m_hModule, MAKEINTRESOURCEW(uId), MAKEINTRESOURCEW(uType));
+        if (hInfo == nullptr)
+            return std::string();
+        const char* p = static_cast<const char*>(LockResource(LoadResource(m_hModule, hInfo)));
+        return p ? std::string(p, SizeofResource(m_hModule, hInfo)) : std::string();
+    }
+
+    HMODULE m_hModule = nullptr;
+};
+
+TEST_F(QuillfixResourcesTest, EveryLanguageCarriesEveryMessage)
+{
+    for (const Language& language : kLanguages) {
+        SCOPED_TRACE(language.name);
+        for (UINT uId : kEveryLanguageIds) {
+            SCOPED_TRACE(uId);
+            std::wstring text;
+            ASSERT_TRUE(loadExact(uId, language.langId, text));
+            EXPECT_GT(text.size(), 5u);
+            EXPECT_LT(text.size(), 300u) << "the run loads at most 299 characters";
+        }
+        // The failure line takes the path once; no other directive that the
+        // replacement would leave behind.
+        std::wstring line;
+        ASSERT_TRUE(loadExact(IDS_UPDATE_FILE_FAILED, language.langId, line));
+        EXPECT_EQ(1u, countOf(line, L"%s"));
+        EXPECT_EQ(1u, countOf(line, L"%"));
+    }
+}
+
+TEST_F(QuillfixResourcesTest, ProductNameStaysEnglish)
+{
+    for (const Language& language : kLanguages) {
+        SCOPED_TRACE(language.name);
+        // Portuguese (Brazil) writes the name without blanks in 1130 and 1140, Korean in 1180.
+        bool bBrazil = language.langId == 0x0416;
+        bool bKorean = language.langId == 0x0412;
+        std::wstring text;
+        ASSERT_TRUE(loadExact(IDS_CAPTION, language.langId, text));
+        EXPECT_TRUE(text == (bBrazil ? kProductNameNoBlanks : kProductName));
+        ASSERT_TRUE(loadExact(IDS_WRONG_VERSION, language.langId, text));
+        EXPECT_NE(std::wstring::npos, text.find(bBrazil ? kProductNameNoBlanks : kProductName));
+        ASSERT_TRUE(loadExact(IDS_SUITE_NOT_INSTALLED, language.langId, text));
+        EXPECT_NE(std::wstring::npos, text.find(bKorean ? kProductNameNoBlanks : kProductName));
+    }
+}
+
+TEST_F(QuillfixResourcesTest, EnglishTextsAreTheProductsOwn)
+{
+    struct {
+        UINT uId;
+        const wchar_t* text;
+    } const rows[] = {
+        {IDS_OS_NOT_SUPPORTED, L"This oprating system does not match requirements."},
+        {IDS_UPDATE_FILE_FAILED, L"Failed to update file %s"},
+        {IDS_WILL_BE_TERMINATED, L"%s will be terminated. Do you save your change?"},
+        {IDS_WRONG_VERSION, L"This patch does not apply to this version of Quellant - Password Manager."},
+        {IDS_CAPTION, L"Quellant - Password Manager"},
+        {IDS_RESTART_NEEDED,
+         L"The installation of the patch has completed. Please restart system to enable changes."},
+        {IDS_ALREADY_INSTALLED, L"This patch has already been installed on this computer."},
+        {IDS_SUITE_NOT_INSTALLED, L"Quellant - Password Manager is not installed on this computer."},
+        {IDS_INSTALL_FAILED, L"An unknown exception occurred, the patch installation failed."},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.uId);
+        std::wstring text;
+        ASSERT_TRUE(loadExact(row.uId, 0x0409, text));
+        EXPECT_TRUE(text == row.text);
+    }
+}
+
+TEST_F(QuillfixResourcesTest, NamesAndSpareTextOnlyWhereExpected)
+{
+    std::wstring text;
+    ASSERT_TRUE(loadExact(IDS_APP_TITLE, 0x0804, text));
+    EXPECT_TRUE(text == L"Quillfix");
+    ASSERT_TRUE(loadExact(IDS_APP_CLASS, 0x0804, text));
+    EXPECT_TRUE(text == L"QUILLFIX");
+    ASSERT_TRUE(loadExact(IDS_WILL_BE_TERMINATED, 0x0804, text));
+    EXPECT_EQ(1u, countOf(text, L"%s"));
+    for (const Language& language : kLanguages) {
+        SCOPED_TRACE(language.name);
+        if (language.langId != 0x0804) {
+            EXPECT_FALSE(loadExact(IDS_APP_TITLE, language.langId, text));
+            EXPECT_FALSE(loadExact(IDS_APP_CLASS, language.langId, text));
+        }
+        if (language.langId != 0x0804 && language.langId != 0x0409)
+            EXPECT_FALSE(loadExact(IDS_WILL_BE_TERMINATED, language.langId, text));
+    }
+}
+
+TEST_F(QuillfixResourcesTest, ManifestAndVersionBlock)
+{
+    std::string manifest = raw(24 /* RT_MANIFEST */, 1);
+    ASSERT_FALSE(manifest.empty());
+    EXPECT_NE(std::string::npos, manifest.find("level=\"highestAvailable\""));
+    EXPECT_NE(std::string::npos, manifest.find("uiAccess=\"false\""));
+
+    std::string version = raw(16 /* RT_VERSION */, 1);
+    ASSERT_FALSE(version.empty());
+    std::wstring wide(reinterpret_cast<const wchar_t*>(version.data()), version.size() / sizeof(wchar_t));
+    EXPECT_NE(std::wstring::npos, wide.find(L"ProductName"));
+    EXPECT_NE(std::wstring::npos, wide.find(kProductName));
+    EXPECT_NE(std::wstring::npos, wide.find(L"quillfix.exe"));
+    // The fixed block starts with its signature after the "VS_VERSION_INFO" key.
+    const DWORD kSignature = 0xFEEF04BD;
+    EXPECT_NE(std::string::npos, version.find(std::string(reinterpret_cast<const char*>(&kSignature), 4)));
+}
+
+} // namespace
