@@ -1,0 +1,209 @@
+// CQRVIni against Wine's private-profile functions, on files in a folder of each
+// test's own.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "qrv_ini.h"
+#include "qrv_test_support.h"
+
+namespace {
+
+std::wstring text(const CQRVWCharString& s)
+{
+    return s.isValid() ? std::wstring(reinterpret_cast<const wchar_t*>(s.getBuffer())) : std::wstring();
+}
+
+std::vector<std::wstring> entries(CQRVIni::StringList& list)
+{
+    std::vector<std::wstring> out;
+    for (bool bMore = list.moveFirst(); bMore; bMore = list.moveNext()) {
+        CQRVWCharString s;
+        list.getCurrent(s);
+        out.push_back(text(s));
+    }
+    return out;
+}
+
+// A folder of the test's own with one INI file written byte for byte.
+class IniTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_folder = qrvtest::makeTempFolder(L"ini");
+        m_file = m_folder + L"\\test.ini";
+    }
+    void TearDown() override { qrvtest::removeFolder(m_folder); }
+
+    void writeIni(const std::string& content)
+    {
+        ASSERT_TRUE(qrvtest::writeFile(m_file, std::vector<unsigned char>(content.begin(), content.end())));
+    }
+    CQRVWCharString file() const { return CQRVWCharString(m_file.c_str()); }
+    std::string raw() const
+    {
+        std::vector<unsigned char> bytes = qrvtest::readFile(m_file);
+        return std::string(bytes.begin(), bytes.end());
+    }
+
+    std::wstring m_folder;
+    std::wstring m_file;
+};
+
+} // namespace
+
+TEST_F(IniTest, GetProfileIntTreatsMinusOneLikeAMissingKey)
+{
+    writeIni("[S]\r\nanswer=42\r\nminus=-1\r\n");
+    QRVLogCapture log;
+    CQRVIni ini(file());
+
+    int n = 0x0BADF00D;
+    EXPECT_TRUE(ini.getProfileInt(L"S", L"answer", n));
+    EXPECT_EQ(42, n);
+    EXPECT_TRUE(log.lines().empty());
+
+    // The default -1 and a stored -1 look the same: both fail, both leave out alone.
+    struct Row { const wchar_t* section; const wchar_t* key; } rows[] = {
+        { L"S", L"minus" },   // a stored -1
+        { L"S", L"absent" },  // a missing key
+        { L"None", L"answer" }, // a missing section
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(::testing::Message() << "key " << std::string(row.key, row.key + wcslen(row.key)));
+        log.clearFile();
+        n = 0x0BADF00D;
+        EXPECT_FALSE(ini.getProfileInt(row.section, row.key, n));
+        EXPECT_EQ(0x0BADF00D, n);
+        EXPECT_EQ(1u, log.linesWith(L"GetPrivateProfileInt( ) failed.").size());
+        EXPECT_EQ(1u, log.lines().size());
+    }
+}
+
+TEST_F(IniTest, GetProfileStringRefusesMissingEmptyNotFoundAndCutValues)
+{
+    const std::string v1021(1021, 'a');
+    const std::string v1022(1022, 'b');
+    const std::string v1023(1023, 'c');
+    writeIni("[S]\r\nplain=hello world\r\nempty=\r\nliteral=Not Found\r\nv1021=" + v1021 + "\r\nv1022=" + v1022
+             + "\r\nv1023=" + v1023 + "\r\n");
+    QRVLogCapture log;
+    CQRVIni ini(file());
+
+    CQRVWCharString out(L"sentinel");
+    EXPECT_TRUE(ini.getProfileString(L"S", L"plain", out));
+    EXPECT_EQ(L"hello world", text(out));
+    out = L"sentinel";
+    EXPECT_TRUE(ini.getProfileString(L"S", L"v1021", out));
+    EXPECT_EQ(std::wstring(1021, L'a'), text(out));
+
+    const wchar_t* refused[] = {
+        L"absent",  // the default comes back
+        L"empty",   // count 0
+        L"literal", // indistinguishable from the default
+        L"v1022",   // counts 1022 and 1023 are read as a cut value
+        L"v1023",
+    };
+    for (const wchar_t* key : refused) {
+        SCOPED_TRACE(::testing::Message() << "key " << std::string(key, key + wcslen(key)));
+        out = L"sentinel";
+        EXPECT_FALSE(ini.getProfileString(L"S", key, out));
+        EXPECT_EQ(L"sentinel", text(out));
+    }
+    // A missing value is no failure worth a record.
+    EXPECT_TRUE(log.lines().empty());
+}
+
+TEST_F(IniTest, GetProfileSectionReplacesTheListOnlyWhenTheSectionHasEntries)
+{
+    writeIni("[Empty]\r\n[Full]\r\na=1\r\nb = two words \r\n[Other]\r\nc=3\r\n");
+    QRVLogCapture log;
+    CQRVIni ini(file());
+
+    CQRVIni::StringList list;
+    list.add(CQRVWCharString(L"untouched"), 7);
+    EXPECT_FALSE(ini.getProfileSection(L"Missing", list));
+    EXPECT_EQ(std::vector<std::wstring>{ L"untouched" }, entries(list));
+    EXPECT_FALSE(ini.getProfileSection(L"Empty", list));
+    EXPECT_EQ(std::vector<std::wstring>{ L"untouched" }, entries(list));
+
+    ASSERT_TRUE(ini.getProfileSection(L"Full", list));
+    // Wine trims the blanks around names and values.
+    EXPECT_EQ((std::vector<std::wstring>{ L"a=1", L"b=two words" }), entries(list));
+    ASSERT_TRUE(list.moveFirst());
+    EXPECT_EQ(0, list.m_pHead->m_lKey);
+
+    ASSERT_TRUE(ini.getProfileSectionNames(list));
+    EXPECT_EQ((std::vector<std::wstring>{ L"Empty", L"Full", L"Other" }), entries(list));
+
+    CQRVIni missing(CQRVWCharString((m_folder + L"\\absent.ini").c_str()));
+    EXPECT_FALSE(missing.getProfileSectionNames(list));
+    EXPECT_EQ(3u, list.m_ulCount);
+    EXPECT_TRUE(log.lines().empty());
+}
+
+TEST_F(IniTest, SetProfileStringAndIntWriteEntries)
+{
+    QRVLogCapture log;
+    CQRVIni ini(file());
+    EXPECT_TRUE(ini.setProfileString(L"S", L"name", L"value with = and :"));
+    EXPECT_TRUE(ini.setProfileInt(L"S", L"number", -17));
+    // A value without storage is written empty: a null value would delete the entry.
+    EXPECT_TRUE(ini.setProfileString(L"S", L"blank", CQRVWCharString()));
+
+    CQRVIni::StringList list;
+    ASSERT_TRUE(ini.getProfileSection(L"S", list));
+    EXPECT_EQ((std::vector<std::wstring>{ L"name=value with = and :", L"number=-17", L"blank=" }), entries(list));
+    int n = 0;
+    EXPECT_TRUE(ini.getProfileInt(L"S", L"number", n));
+    EXPECT_EQ(-17, n);
+
+    // A nameless key would reach Windows as a null pointer and delete the section.
+    EXPECT_FALSE(ini.setProfileString(L"S", CQRVWCharString(), L"x"));
+    EXPECT_FALSE(ini.setProfileString(CQRVWCharString(), L"k", L"x"));
+    EXPECT_EQ(2u, log.linesWith(L"must not be empty").size());
+    ASSERT_TRUE(ini.getProfileSection(L"S", list));
+    EXPECT_EQ(3u, list.m_ulCount);
+}
+
+TEST_F(IniTest, FailedWritesLogOneRecordForStringsAndTwoForInts)
+{
+    QRVLogCapture log;
+    CQRVIni ini(CQRVWCharString((m_folder + L"\\no such folder\\test.ini").c_str()));
+
+    EXPECT_FALSE(ini.setProfileString(L"Sec", L"Key", L"v"));
+    std::vector<std::wstring> lines = log.lines();
+    ASSERT_EQ(1u, lines.size());
+    EXPECT_NE(std::wstring::npos, lines[0].find(L"Unable to write profile string ( section: Sec, key name: Key )"))
+        << std::string(lines[0].begin(), lines[0].end());
+
+    log.clearFile();
+    EXPECT_FALSE(ini.setProfileInt(L"Sec", L"Key", 5));
+    lines = log.lines();
+    ASSERT_EQ(2u, lines.size());
+    EXPECT_NE(std::wstring::npos, lines[0].find(L"Unable to write profile string ( section: Sec, key name: Key )"));
+    EXPECT_NE(std::wstring::npos, lines[1].find(L"An unhandled exception occurred"));
+}
+
+TEST_F(IniTest, CreateProfileSectionKeepsAnExistingSection)
+{
+    writeIni("[Kept]\r\na=1\r\n");
+    QRVLogCapture log;
+    CQRVIni ini(file());
+
+    // Wine's WritePrivateProfileSectionW without data deletes the section; the
+    // entries must survive.
+    EXPECT_TRUE(ini.createProfileSection(L"Kept"));
+    EXPECT_TRUE(ini.createProfileSection(L"kept"));
+    CQRVIni::StringList list;
+    ASSERT_TRUE(ini.getProfileSection(L"Kept", list));
+    EXPECT_EQ(std::vector<std::wstring>{ L"a=1" }, entries(list));
+
+    EXPECT_TRUE(ini.createProfileSection(L"New"));
+    ASSERT_TRUE(ini.getProfileSectionNames(list));
+    EXPECT_EQ((std::vector<std::wstring>{ L"Kept", L"New" }), entries(list));
+    EXPECT_FALSE(ini.getProfileSection(L"New", list)); // made empty
+    EXPECT_EQ(std::string::npos, raw().find("QRVPlaceholder"));
+    EXPECT_TRUE(log.lines().empty());
+}
