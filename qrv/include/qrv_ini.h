@@ -2,6 +2,8 @@
 // functions. The object holds only the file's path; every call goes to the file, so
 // nothing is cached and the object may be dropped at any time. Operations report a
 // failure by logging it and returning false; nothing is raised to the caller.
+// A path without a folder is looked up by Windows in the Windows folder, not in the
+// current directory.
 #pragma once
 
 #include "qrv_dbllist.h"
