@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "qrv_dbllist.h"
+#include "qrv_wchar_string.h"
 
 namespace {
 
@@ -312,4 +313,28 @@ TEST_F(DblListTest, NodeComparisons)
     EXPECT_TRUE(colour.isGreater(clRed));
     EXPECT_TRUE(colour.isLess(clBlue));
     EXPECT_EQ(clGreen, colour.getItem());
+}
+
+// The list's main instance: strings, held by copy and through owned pointers.
+TEST_F(DblListTest, StringListsCopyAndCompareByText)
+{
+    CQRVDblList<CQRVObjNode<CQRVWCharString>> names;
+    ASSERT_TRUE(names.add(L"alpha", 1));
+    ASSERT_TRUE(names.add(CQRVWCharString(L"beta"), 2));
+    CQRVDblList<CQRVObjNode<CQRVWCharString>> copy(names);
+    ASSERT_TRUE(names.clear());
+    ASSERT_TRUE(copy.findKey(2));
+    CQRVWCharString found;
+    ASSERT_TRUE(copy.getCurrent(found));
+    EXPECT_TRUE(found == CQRVWCharString(L"beta"));
+    EXPECT_NE(copy.m_pTail->m_object.m_pBuffer, found.m_pBuffer) << "getCurrent copies the text";
+
+    CQRVDblList<CQRVPtrNode<CQRVWCharString>> owned;
+    ASSERT_TRUE(owned.add(new CQRVWCharString(L"gamma")));
+    CQRVDblList<CQRVPtrNode<CQRVWCharString>> ownedCopy;
+    ASSERT_TRUE(ownedCopy.copyFrom(owned));
+    EXPECT_TRUE(ownedCopy == owned);
+    EXPECT_NE(owned.m_pHead->m_pPointer, ownedCopy.m_pHead->m_pPointer);
+    ASSERT_TRUE(owned.clear());
+    EXPECT_TRUE(*ownedCopy.m_pHead->m_pPointer == CQRVWCharString(L"gamma"));
 }
