@@ -1,0 +1,162 @@
+// The registry-held logging configuration and the filter it drives.
+#include <gtest/gtest.h>
+
+#include "qrv_logging_config.h"
+#include "qrv_protocol.h"
+#include "qrv_test_support.h"
+
+namespace {
+
+// Writes one record of the given kind and object through the full filter.
+bool writeKind(int kind, const wchar_t* object = nullptr)
+{
+    CQRVDetailedLog record(kind, L"probe", 0, RESULT_ERROR_CODE, object, nullptr, nullptr, 0, true, false,
+                           OUTPUT_TEXT);
+    return record.logged;
+}
+
+} // namespace
+
+TEST(LoggingConfigTest, DefaultDetailWritesOnlyTheSeriousKinds)
+{
+    QRVLogCapture capture; // "LogDetail" absent: 0x1B
+    EXPECT_EQ(0x1B, CQRVLoggingConfig().getLogDetail());
+    EXPECT_TRUE(writeKind(lkCritical));
+    EXPECT_TRUE(writeKind(lkExceptionBad));
+    EXPECT_TRUE(writeKind(lkError));
+    EXPECT_TRUE(writeKind(lkWarning));
+    EXPECT_FALSE(writeKind(lkEntry));
+    EXPECT_FALSE(writeKind(lkExit));
+    EXPECT_FALSE(writeKind(lkDebug));
+    EXPECT_FALSE(writeKind(lkInformation));
+    EXPECT_EQ(4u, capture.lines().size());
+}
+
+TEST(LoggingConfigTest, DetailRecordedOnTheObject)
+{
+    QRVLogCapture capture;
+    capture.setDword(L"LogDetail", 0x10020); // only the low 16 bits count
+    CQRVLogDebug debug(L"d", 0, RESULT_ERROR_CODE, nullptr, nullptr, nullptr, 0);
+    EXPECT_TRUE(debug.logged);
+    EXPECT_EQ(0x20, debug.detail);
+    EXPECT_FALSE(writeKind(lkWarning));
+
+    capture.setDword(L"Logging", 0);
+    CQRVLogDebug off(L"d", 0, RESULT_ERROR_CODE, nullptr, nullptr, nullptr, 0);
+    EXPECT_EQ(0, off.detail);
+}
+
+TEST(LoggingConfigTest, ExitFlagsSelectWhichExitRecordsAreWritten)
+{
+    struct Row {
+        const char* what;
+        unsigned long detail;
+        int type;
+        int value;
+        bool written;
+    } rows[] = {
+        {"plain EXIT detail writes all", 0x200, RESULT_PASS_FAIL, 1, true},
+        {"failed-only: passed is dropped", 0x2200, RESULT_PASS_FAIL, 1, false},
+        {"failed-only: failed is written", 0x2200, RESULT_PASS_FAIL, 0, true},
+        {"failed-only: low byte decides", 0x2200, RESULT_PASS_FAIL, 0x100, true},
+        {"failed-only: logical is never written", 0x2200, RESULT_LOGICAL, 0, false},
+        {"false-only: false predicate", 0x4200, RESULT_LOGICAL, 0, true},
+        {"false-only: true predicate", 0x4200, RESULT_LOGICAL, 1, false},
+        {"nonzero errors: zero dropped", 0x1200, RESULT_ERROR_CODE, 0, false},
+        {"nonzero errors: code written", 0x1200, RESULT_ERROR_CODE, 5, true},
+        {"nonzero errors: return code not covered", 0x1200, RESULT_RETURN_CODE, 5, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        QRVLogCapture capture;
+        capture.setDword(L"LogDetail", row.detail);
+        CQRVDetailedLog exitRecord(lkExit, nullptr, row.value, row.type, L"O", L"m", nullptr, 0, true, false,
+                                   OUTPUT_TEXT);
+        EXPECT_EQ(row.written, exitRecord.logged);
+    }
+}
+
+TEST(LoggingConfigTest, ProgramSettingOverridesDetailAndOutputMask)
+{
+    QRVLogCapture capture;
+    capture.setDword(L"LogDetail", 0x10);
+    capture.setString(L"qrv_logging_config_test", L"1,2,C:\\elsewhere.log");
+    CQRVDetailedLog entry(lkEntry, nullptr, 0, RESULT_PASS_FAIL, nullptr, nullptr, nullptr, 0, true, false, 0x3);
+    EXPECT_TRUE(entry.logged) << "every kind passes, and the output mask becomes 1";
+    EXPECT_EQ(1, entry.outputMask);
+    EXPECT_EQ(2, entry.detail);
+    EXPECT_EQ(1u, capture.lines().size()) << "records still go to TextOutput";
+
+    struct Row {
+        const wchar_t* text;
+        unsigned short output;
+        unsigned short detail;
+        const wchar_t* location;
+    } rows[] = {
+        {L"1,27,C:\\x.log", 1, 27, L"C:\\x.log"},
+        {L"  +3, 0x1b ,a,b", 3, 0, L"b"},
+        {L"1", 1, 0, L""},
+        {L"1,27", 1, 27, L""},
+        {L"", 0, 0, L""},
+        {L"-1,65537,z", 0xFFFF, 1, L"z"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(testing::Message() << "setting " << row.text);
+        const QRVProgramSettings settings = qrvParseProgramSettings(row.text);
+        EXPECT_EQ(row.output, settings.outputMask);
+        EXPECT_EQ(row.detail, settings.detailMask);
+        EXPECT_EQ(row.location, settings.location);
+    }
+}
+
+TEST(LoggingConfigTest, AllowListWinsOverExcludeList)
+{
+    QRVLogCapture capture;
+    capture.setString(L"AllowObjects", L"CQRVIni");
+    capture.setString(L"ExcludeObjects", L"CQRVIni");
+    EXPECT_TRUE(writeKind(lkWarning, L"CQRVIni"));
+    EXPECT_FALSE(writeKind(lkWarning, L"CQRVRegistryKey"));
+    EXPECT_TRUE(writeKind(lkWarning)) << "a record without an object name passes";
+
+    capture.remove(L"AllowObjects");
+    EXPECT_FALSE(writeKind(lkWarning, L"CQRVIni"));
+    EXPECT_TRUE(writeKind(lkWarning, L"CQRVRegistryKey"));
+    EXPECT_FALSE(writeKind(lkWarning, L"Ini")) << "substring match";
+    EXPECT_TRUE(writeKind(lkWarning, L"cqrvini")) << "case-sensitive";
+}
+
+TEST(LoggingConfigTest, LongSettingsAreReadWhole)
+{
+    QRVLogCapture capture;
+    // A list longer than 1024 bytes that names the object only at its end.
+    capture.setString(L"AllowObjects", std::wstring(700, L'-') + L"CQRVDirectory");
+    EXPECT_TRUE(writeKind(lkWarning, L"CQRVDirectory"));
+
+    // A log path longer than 127 characters.
+    const std::wstring folder = qrvtest::makeTempFolder(std::wstring(120, L'p'));
+    const std::wstring path = folder + L"\\quillfix.log";
+    ASSERT_GT(path.size(), 127u);
+    capture.setString(L"TextOutput", path);
+    EXPECT_TRUE(writeKind(lkWarning));
+    EXPECT_FALSE(qrvtest::readFile(path).empty());
+    qrvtest::removeFolder(folder);
+
+    std::wstring name;
+    ASSERT_TRUE(qrvGetModuleBaseName(name));
+    EXPECT_EQ(L"qrv_logging_config_test", name);
+}
+
+TEST(LoggingConfigTest, OutputLocationBits)
+{
+    QRVLogCapture capture;
+    capture.setString(L"XMLOutput", L"C:\\x.xml");
+    CQRVLoggingConfig config;
+    wchar_t buffer[8];
+    EXPECT_TRUE(config.getOutputLocation(0x10, nullptr, 0)) << "bit 0x10 reads nothing";
+    EXPECT_FALSE(config.getOutputLocation(0x40, buffer, sizeof(buffer)));
+    EXPECT_FALSE(config.getOutputLocation(OUTPUT_XML, nullptr, 16));
+    EXPECT_FALSE(config.getOutputLocation(OUTPUT_XML, buffer, 0));
+    EXPECT_FALSE(config.getOutputLocation(OUTPUT_HTML, buffer, sizeof(buffer)));
+    ASSERT_TRUE(config.getOutputLocation(OUTPUT_XML, buffer, sizeof(buffer)));
+    EXPECT_STREQ(L"C:\\x.xm", buffer) << "cut to the caller's buffer, terminated";
+}

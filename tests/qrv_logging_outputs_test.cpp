@@ -1,0 +1,220 @@
+// The text output: the exact pieces of the full and short lines, the file's bytes,
+// the dispatcher's result and rotation.
+#include <gtest/gtest.h>
+
+#include <cwctype>
+
+#include "qrv_logging_config.h"
+#include "qrv_logging_outputs.h"
+#include "qrv_protocol.h"
+#include "qrv_test_support.h"
+
+namespace {
+
+// Checks the "<Www Mmm DD hh:mm:ss YYYY>: " head and returns what follows it.
+std::wstring afterTime(const std::wstring& line)
+{
+    static const wchar_t* const kDays = L"Sun Mon Tue Wed Thu Fri Sat";
+    static const wchar_t* const kMonths = L"Jan Feb Mar Apr May Jun Jul Aug Sep Oct Nov Dec";
+    EXPECT_GE(line.size(), 28u);
+    if (line.size() < 28)
+        return line;
+    EXPECT_EQ(L'<', line[0]);
+    EXPECT_NE(std::wstring::npos, std::wstring(kDays).find(line.substr(1, 3))) << "weekday in " << line.c_str();
+    EXPECT_NE(std::wstring::npos, std::wstring(kMonths).find(line.substr(5, 3))) << "month in " << line.c_str();
+    const std::wstring digits = line.substr(9, 2) + line.substr(12, 2) + line.substr(15, 2) + line.substr(18, 2) +
+                                line.substr(21, 4);
+    for (wchar_t c : digits)
+        EXPECT_TRUE(std::iswdigit(c)) << "time in " << line.c_str();
+    EXPECT_EQ(L">: ", line.substr(25, 3));
+    return line.substr(28);
+}
+
+CQRVLogRecord makeRecord(int kind, const wchar_t* message, int resultType, int resultValue,
+                         const wchar_t* object, const wchar_t* method, const wchar_t* file, int line)
+{
+    CQRVLogRecord record;
+    record.kind = kind;
+    qrvAssignText(record.message, message);
+    record.moduleName = L"quillfix";
+    record.resultType = resultType;
+    record.resultValue = resultValue;
+    qrvAssignText(record.objectName, object);
+    qrvAssignText(record.functionName, method);
+    qrvAssignText(record.sourceFile, file);
+    record.line = line;
+    return record;
+}
+
+} // namespace
+
+TEST(LoggingOutputTextTest, FullLinePieces)
+{
+    struct Row {
+        const char* what;
+        CQRVLogRecord record;
+        const wchar_t* expected;
+    } rows[] = {
+        {"registry failure: pass/fail type prints no result piece off EXIT",
+         makeRecord(lkExceptionBad, L"Unable to create registry key ( \"A\\B\" )", RESULT_PASS_FAIL, 5,
+                    L"CQRVRegistryKey", L"create", L"d:\\src\\qrv\\qrv_registry_key.cpp", 120),
+         L"<EXCEPTION_BAD> <quillfix> <CQRVRegistryKey::create> \"Unable to create registry key ( \"A\\B\" )\" "
+         L"<qrv_registry_key.cpp, 120> \r\n"},
+        {"error code 5", makeRecord(lkExceptionBad, L"m", RESULT_ERROR_CODE, 5, nullptr, nullptr, L"f.cpp", 7),
+         L"<EXCEPTION_BAD> <quillfix> \"m\" <Error: 0x00000005> <f.cpp, 7> \r\n"},
+        {"error code -1 prints nothing",
+         makeRecord(lkExceptionBad, L"m", RESULT_ERROR_CODE, -1, nullptr, nullptr, nullptr, 0),
+         L"<EXCEPTION_BAD> <quillfix> \"m\" \r\n"},
+        {"error code 0 prints nothing", makeRecord(lkWarning, L"m", RESULT_ERROR_CODE, 0, nullptr, nullptr, nullptr, 0),
+         L"<WARNING> <quillfix> \"m\" \r\n"},
+        {"kind 0x300 is unspecified", makeRecord(0x300, nullptr, RESULT_ERROR_CODE, 0, nullptr, nullptr, nullptr, 0),
+         L"<UNSPECIFIED> <quillfix> \r\n"},
+        {"EXIT passed", makeRecord(lkExit, nullptr, RESULT_PASS_FAIL, 1, L"O", L"m", nullptr, 0),
+         L"<EXIT> <quillfix> <O::m> <Passed> \r\n"},
+        {"EXIT failed", makeRecord(lkExit, nullptr, RESULT_PASS_FAIL, 0, L"O", nullptr, nullptr, 0),
+         L"<EXIT> <quillfix> <O> <Failed> \r\n"},
+        {"EXIT false predicate", makeRecord(lkExit, nullptr, RESULT_LOGICAL, 0, nullptr, L"m", nullptr, 0),
+         L"<EXIT> <quillfix> <::m> <Failed Logical Result> \r\n"},
+        {"ENTRY logical prints no result", makeRecord(lkEntry, nullptr, RESULT_LOGICAL, 0, L"O", L"m", nullptr, 0),
+         L"<ENTRY> <quillfix> <O::m> \r\n"},
+        {"return code always", makeRecord(lkInformation, L"r", RESULT_RETURN_CODE, 0, nullptr, nullptr, nullptr, 0),
+         L"<INFORMATION> <quillfix> \"r\" <Return Code: 0x00000000> \r\n"},
+        {"negative return code", makeRecord(lkDebug, nullptr, RESULT_RETURN_CODE, -2, nullptr, nullptr, nullptr, 0),
+         L"<DEBUG> <quillfix> <Return Code: 0xfffffffe> \r\n"},
+        {"source without line", makeRecord(lkWarning, nullptr, 7, 0, nullptr, nullptr, L"qrv_ini.cpp", 0),
+         L"<WARNING> <quillfix> <qrv_ini.cpp>\r\n"},
+        {"line without source", makeRecord(lkWarning, nullptr, 7, 0, nullptr, nullptr, nullptr, 12),
+         L"<WARNING> <quillfix> <12> \r\n"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        EXPECT_EQ(row.expected, afterTime(CQRVLoggingOutputText::formatLine(row.record)));
+    }
+}
+
+TEST(LoggingOutputTextTest, ShortLinePieces)
+{
+    struct Row {
+        const char* what;
+        CQRVLogRecord record;
+        const wchar_t* expected;
+    } rows[] = {
+        {"pass", makeRecord(lkExit, L"m", RESULT_PASS_FAIL, 1, L"O", L"f", L"x.cpp", 3),
+         L"<EXIT> <quillfix> \"m\" <Passed>\r\n"},
+        {"fail", makeRecord(lkExit, nullptr, RESULT_PASS_FAIL, 0, nullptr, nullptr, nullptr, 0),
+         L"<EXIT> <quillfix> <Failed>\r\n"},
+        {"false comparison", makeRecord(lkExit, nullptr, RESULT_LOGICAL, 0, nullptr, nullptr, nullptr, 0),
+         L"<EXIT> <quillfix> <Failed Comparison>\r\n"},
+        {"error", makeRecord(lkError, L"e", RESULT_ERROR_CODE, 0x57, nullptr, nullptr, nullptr, 0),
+         L"<ERROR> <quillfix> \"e\" <Error: 0x00000057> \r\n"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        EXPECT_EQ(row.expected, afterTime(CQRVLoggingOutputText::formatShortLine(row.record)));
+    }
+}
+
+TEST(LoggingOutputTextTest, FileStartsWithOneByteOrderMarkAndKeepsLongLinesWhole)
+{
+    QRVLogCapture capture;
+    const std::wstring longMessage(3000, L'x');
+    CQRVLogWarning first(longMessage.c_str(), 0, RESULT_ERROR_CODE, nullptr, nullptr, nullptr, 0);
+    CQRVLogWarning second(L"two", 0, RESULT_ERROR_CODE, nullptr, nullptr, nullptr, 0);
+    EXPECT_TRUE(first.logged);
+    EXPECT_TRUE(second.logged);
+
+    const auto bytes = capture.bytes();
+    ASSERT_GE(bytes.size(), 2u);
+    EXPECT_EQ(0xFF, bytes[0]);
+    EXPECT_EQ(0xFE, bytes[1]);
+    size_t marks = 0;
+    for (size_t i = 0; i + 1 < bytes.size(); i += 2)
+        marks += (bytes[i] == 0xFF && bytes[i + 1] == 0xFE) ? 1 : 0;
+    EXPECT_EQ(1u, marks) << "appending must not write a second mark";
+
+    const auto lines = capture.lines();
+    ASSERT_EQ(2u, lines.size());
+    EXPECT_EQ(L"<WARNING> <qrv_logging_outputs_test> \"" + longMessage + L"\" ", afterTime(lines[0]));
+    EXPECT_EQ(L"<WARNING> <qrv_logging_outputs_test> \"two\" ", afterTime(lines[1]));
+    // Every line ends with CR LF: the last two units of the file.
+    EXPECT_EQ(0x0D, bytes[bytes.size() - 4]);
+    EXPECT_EQ(0x0A, bytes[bytes.size() - 2]);
+}
+
+TEST(LoggingOutputTextTest, DispatcherReportsTheLastOutputAndFailuresWithoutLocation)
+{
+    QRVLogCapture capture;
+    CQRVLogWarning both(L"both", 0, RESULT_ERROR_CODE, nullptr, nullptr, nullptr, 0, 0x3, true);
+    EXPECT_FALSE(both.logged) << "the XML output ran last and reports failure";
+    EXPECT_EQ(1u, capture.linesWith(L"\"both\"").size()) << "the text line was written all the same";
+
+    CQRVLogWarning none(L"none", 0, RESULT_ERROR_CODE, nullptr, nullptr, nullptr, 0, 0x0, true);
+    EXPECT_FALSE(none.logged);
+
+    capture.remove(L"TextOutput");
+    CQRVLogWarning lost(L"lost", 0, RESULT_ERROR_CODE, nullptr, nullptr, nullptr, 0);
+    EXPECT_FALSE(lost.logged);
+    EXPECT_FALSE(lost.log());
+
+    // A record with its own file goes there; a relative path has no folder and fails.
+    const std::wstring folder = qrvtest::makeTempFolder(L"own");
+    const std::wstring own = folder + L"\\sub\\own.log";
+    CQRVDetailedLog mine(lkWarning, L"own", 0, RESULT_ERROR_CODE, nullptr, nullptr, nullptr, 0, true, false,
+                         OUTPUT_TEXT, nullptr, own.c_str());
+    EXPECT_TRUE(mine.logged) << "the one missing folder level is created";
+    EXPECT_FALSE(qrvtest::readFile(own).empty());
+    CQRVDetailedLog relative(lkWarning, L"rel", 0, RESULT_ERROR_CODE, nullptr, nullptr, nullptr, 0, true, false,
+                             OUTPUT_TEXT, nullptr, L"relative.log");
+    EXPECT_FALSE(relative.logged);
+    qrvtest::removeFolder(folder);
+}
+
+TEST(LoggingOutputTextTest, RotationKeepsAtMostMaxLogFileNumFiles)
+{
+    QRVLogCapture capture;
+    capture.setDword(L"DynamicLogging", 0);
+    capture.setDword(L"MaxLogFileSize", 1);
+    capture.setDword(L"MaxLogFileNum", 3);
+    ASSERT_TRUE(CQRVLoggingConfig().loadDynamicSettings());
+    ASSERT_EQ(1ul, g_maxLogFileSize);
+    ASSERT_EQ(3ul, g_maxLogFileNum);
+
+    const std::wstring filler(600, L'r'); // each line > 1200 bytes: two lines pass 1 KB... + 1 KB
+    auto exists = [&](const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; };
+    auto writeUntilRotation = [&] {
+        const unsigned long before = g_rotations;
+        for (int i = 0; i < 10 && g_rotations == before; ++i)
+            qrvNote<CQRVLogWarning>(filler.c_str(), 0, RESULT_ERROR_CODE, nullptr, nullptr, nullptr, 0);
+        EXPECT_EQ(before + 1, g_rotations);
+    };
+    const std::wstring& path = capture.path();
+    writeUntilRotation();
+    EXPECT_TRUE(exists(path + L".1"));
+    EXPECT_FALSE(exists(path + L".2"));
+    writeUntilRotation();
+    EXPECT_TRUE(exists(path + L".2"));
+    writeUntilRotation();
+    EXPECT_TRUE(exists(path + L".3"));
+    for (int i = 0; i < 3; ++i)
+        writeUntilRotation();
+    EXPECT_FALSE(exists(path + L".4"));
+    EXPECT_FALSE(exists(path + L".5"));
+
+    // The next line starts a new file with its own mark.
+    qrvNote<CQRVLogWarning>(L"fresh", 0, RESULT_ERROR_CODE, nullptr, nullptr, nullptr, 0);
+    const auto bytes = capture.bytes();
+    ASSERT_GE(bytes.size(), 2u);
+    EXPECT_EQ(0xFF, bytes[0]);
+    EXPECT_EQ(1u, capture.lines().size());
+}
+
+TEST(LoggingOutputTextTest, RotationSettingsNeedDynamicLogging)
+{
+    QRVLogCapture capture;
+    capture.setDword(L"MaxLogFileSize", 1);
+    capture.setDword(L"MaxLogFileNum", 3);
+    EXPECT_FALSE(CQRVLoggingConfig().loadDynamicSettings());
+    EXPECT_EQ(2, g_dynamicLogging);
+    EXPECT_EQ(1ul, g_maxLogFileNum);
+    EXPECT_EQ(10240ul, g_maxLogFileSize);
+}
