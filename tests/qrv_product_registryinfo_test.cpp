@@ -1,0 +1,40 @@
+#include <gtest/gtest.h>
+
+#include "qrv_product_registryinfo.h"
+
+namespace {
+CQRVWCharString s(const wchar_t* text)
+{
+    return CQRVWCharString(text);
+}
+} // namespace
+
+TEST(ProductRegistryInfoTest, EqualityComparesTheThreeNames)
+{
+    CQRVProductRegistryInfo info(s(L"Software\\Zarvik\\Quellant"), s(L"Version"), s(L"InstallPath"));
+    EXPECT_TRUE(info == CQRVProductRegistryInfo(s(L"Software\\Zarvik\\Quellant"), s(L"Version"), s(L"InstallPath")));
+    EXPECT_TRUE(info != CQRVProductRegistryInfo(s(L"Software\\Zarvik\\quellant"), s(L"Version"), s(L"InstallPath")))
+        << "key paths compare case-sensitively";
+    EXPECT_TRUE(info != CQRVProductRegistryInfo(s(L"Software\\Zarvik\\Quellant"), s(L"Ver"), s(L"InstallPath")));
+    EXPECT_TRUE(info != CQRVProductRegistryInfo(s(L"Software\\Zarvik\\Quellant"), s(L"Version"), s(L"Path")));
+
+    // The backup product's extra value name takes no part.
+    CQRVProductRegistryInfo_RSX rsx1(s(L"K"), s(L"Version"), s(L"InstallPath"), s(L"PDAINSTALLED"));
+    CQRVProductRegistryInfo_RSX rsx2(s(L"K"), s(L"Version"), s(L"InstallPath"), s(L"OTHER"));
+    EXPECT_TRUE(rsx1 == rsx2);
+}
+
+TEST(ProductRegistryInfoTest, AssignmentCopiesTheNames)
+{
+    CQRVProductRegistryInfo source(s(L"A"), s(L"B"), s(L"C"));
+    CQRVProductRegistryInfo target(s(L"X"), s(L"Y"), s(L"Z"));
+    target = source;
+    EXPECT_TRUE(target == source);
+
+    CQRVProductRegistryInfo other(s(L"D"), s(L"E"), s(L"F"));
+    target = &other;
+    EXPECT_TRUE(target == other);
+    target = static_cast<const CQRVProductRegistryInfo*>(nullptr);
+    EXPECT_TRUE(target == other) << "a null record changes nothing";
+
+}
