@@ -26,6 +26,10 @@ protected:
         qrvtest::deleteTree(HKEY_LOCAL_MACHINE, L"Software\\QRVTests\\" + product);
         qrvtest::deleteTree(HKEY_LOCAL_MACHINE, L"Software\\Policies\\QRVTests\\" + product);
         qrvtest::deleteTree(HKEY_CURRENT_USER, L"Software\\Policies\\QRVTests\\" + product);
+        // The shared vendor keys go too once no test has anything left below them.
+        RegDeleteKeyW(HKEY_LOCAL_MACHINE, L"Software\\Policies\\QRVTests");
+        RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Policies\\QRVTests");
+        RegDeleteKeyW(HKEY_LOCAL_MACHINE, L"Software\\QRVTests");
     }
 
     std::wstring productName() const { return m_key.path().substr(std::wstring(L"Software\\QRVTests\\").size()); }

@@ -25,7 +25,11 @@ protected:
             CQRVWCharString(L"QRVTests"), CQRVWCharString(m_product.c_str()), 22, 1, CQRVWCharString(L"1.0"),
             CQRVWCharString(L"Name"), CQRVWCharString(), CQRVWCharString(L"none"), false, false));
     }
-    ~ProductPolicyTest() override { qrvtest::deleteTree(HKEY_LOCAL_MACHINE, m_machineKey); }
+    ~ProductPolicyTest() override
+    {
+        qrvtest::deleteTree(HKEY_LOCAL_MACHINE, m_machineKey);
+        RegDeleteKeyW(HKEY_LOCAL_MACHINE, L"Software\\QRVTests"); // only when nothing else is left in it
+    }
 
     CQRVPolicyDwordSetting dword(int nId, const wchar_t* szName, unsigned long ulDefault)
     {

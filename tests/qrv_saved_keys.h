@@ -27,6 +27,16 @@ public:
                 }
                 qrvtest::deleteTree(HKEY_CURRENT_USER, it->backup);
             }
+            // Parents that a test created on the way are removed again once empty
+            // (RegDeleteKeyExW refuses a key that still has sub-keys).
+            std::wstring parent = it->path;
+            for (size_t pos = parent.rfind(L'\\'); !it->missingFrom.empty() && pos != std::wstring::npos;
+                 pos = parent.rfind(L'\\')) {
+                parent.erase(pos);
+                if (parent.size() < it->missingFrom.size())
+                    break;
+                RegDeleteKeyExW(it->root, parent.c_str(), it->view, 0);
+            }
         }
     }
     QRVSavedKeys(const QRVSavedKeys&) = delete;
@@ -54,6 +64,13 @@ public:
             }
             RegCloseKey(hKey);
         }
+        // The shortest ancestor that does not exist yet (empty when all do).
+        for (size_t pos = path.find(L'\\'); pos != std::wstring::npos; pos = path.find(L'\\', pos + 1)) {
+            if (!qrvtest::keyExists(root, path.substr(0, pos), view)) {
+                saved.missingFrom = path.substr(0, pos);
+                break;
+            }
+        }
         m_saved.push_back(saved);
         qrvtest::deleteTree(root, path, view);
     }
@@ -72,6 +89,7 @@ private:
         REGSAM view = 0;
         std::wstring backup;
         bool existed = false;
+        std::wstring missingFrom;
     };
     std::vector<Saved> m_saved;
 };
