@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "internal/qrv_unique_handle.h"
+#include "qrv_registry_dword.h"
 
 int g_dynamicLogging = 0;
 unsigned long g_maxLogFileNum = 1;
@@ -193,19 +194,27 @@ QRVObjectListMatch CQRVLoggingConfig::isObjectExcluded(const std::wstring& strOb
     return match;
 }
 
+// Reads the three process-wide settings through the registry value class. That class
+// may trace and log: g_dynamicLogging is no longer 0 by then, so the traces it makes do
+// not come back here.
 bool CQRVLoggingConfig::loadDynamicSettings() const
 {
     try {
         g_dynamicLogging = 2;
-        unsigned long ulValue = 0;
-        if (!readDword(L"DynamicLogging", ulValue))
+        auto readSetting = [](const wchar_t* szName, DWORD& dwValue) {
+            CQRVRegistryDword setting(HKEY_LOCAL_MACHINE, CQRVWCharString(s_szLogsKey), CQRVWCharString(szName),
+                                      KEY_READ);
+            return setting.getValue(dwValue, false);
+        };
+        DWORD dwValue = 0;
+        if (!readSetting(L"DynamicLogging", dwValue))
             return false;
-        if (ulValue == 1)
+        if (dwValue == 1)
             g_dynamicLogging = 1;
-        if (readDword(L"MaxLogFileNum", ulValue))
-            g_maxLogFileNum = ulValue;
-        if (readDword(L"MaxLogFileSize", ulValue))
-            g_maxLogFileSize = ulValue;
+        if (readSetting(L"MaxLogFileNum", dwValue))
+            g_maxLogFileNum = dwValue;
+        if (readSetting(L"MaxLogFileSize", dwValue))
+            g_maxLogFileSize = dwValue;
         return true;
     } catch (...) {
         return false;
