@@ -17,22 +17,6 @@ const unsigned short g_qrvWhitespace[9] = {0x20, 0x09, 0x0C, 0x07, 0x0A, 0x08, 0
 
 namespace {
 
-// The catch of the string operations that have no handler by class: whatever escapes
-// the body is written as CQRVUnhandledExceptionException. A failure object has
-// already written itself when it was raised, so the log shows it followed by the
-// unhandled record.
-template <typename R, typename Body>
-R absorbAll(R failValue, const wchar_t* sourceFile, int line, Body&& body,
-            QRVErrorSource source = QRVErrorSource::Errno) noexcept
-{
-    try {
-        return body();
-    } catch (...) {
-        qrvLogUnhandled(sourceFile, line, source);
-    }
-    return failValue;
-}
-
 bool isSelectedWhitespace(unsigned short usUnit, unsigned long ulSelection)
 {
     for (unsigned long i = 0; g_qrvWhitespace[i] != 0xFFFF; ++i) {
@@ -175,7 +159,7 @@ CQRVWCharString& CQRVWCharString::operator=(const CQRVWCharString& other)
 
 CQRVWCharString& CQRVWCharString::operator=(const wchar_t* pszText)
 {
-    absorbAll(false, QRV_HERE, [&] {
+    qrvAbsorbAll(false, QRV_HERE, [&] {
         if (pszText == nullptr || *pszText == L'\0')
             return release();
         size_t len = std::wcslen(pszText);
@@ -188,7 +172,7 @@ CQRVWCharString& CQRVWCharString::operator=(const wchar_t* pszText)
 
 CQRVWCharString& CQRVWCharString::operator=(wchar_t ch)
 {
-    absorbAll(false, QRV_HERE, [&] {
+    qrvAbsorbAll(false, QRV_HERE, [&] {
         unsigned short usUnit = static_cast<unsigned short>(ch);
         return assignUnits(&usUnit, usUnit == 0 ? 0 : 1);
     });
@@ -197,7 +181,7 @@ CQRVWCharString& CQRVWCharString::operator=(wchar_t ch)
 
 CQRVWCharString& CQRVWCharString::operator=(const CQRVBuffer<unsigned short>& units)
 {
-    absorbAll(false, QRV_HERE, [&] {
+    qrvAbsorbAll(false, QRV_HERE, [&] {
         if (!units.isValid())
             return release();
         CQRVBuffer<unsigned short> fresh(roomFor(units.m_ulNumElems, 1));
@@ -213,7 +197,7 @@ CQRVWCharString& CQRVWCharString::operator=(const CQRVBuffer<unsigned short>& un
 // wide characters and the conversion would otherwise read past the n bytes.
 CQRVWCharString& CQRVWCharString::operator=(const CQRVBuffer<char>& narrow)
 {
-    absorbAll(false, QRV_HERE, [&] {
+    qrvAbsorbAll(false, QRV_HERE, [&] {
         if (!narrow.isValid())
             return release();
         unsigned long ulBytes = narrow.m_ulNumElems;
@@ -250,7 +234,7 @@ unsigned short* CQRVWCharString::getBuffer() const { return isValid() ? m_pBuffe
 
 bool CQRVWCharString::compact()
 {
-    return absorbAll(false, QRV_HERE, [&] {
+    return qrvAbsorbAll(false, QRV_HERE, [&] {
         if (!isValid())
             return false;
         unsigned long ulLength = getLength();
@@ -346,7 +330,7 @@ CQRVWCharString CQRVWCharString::withoutFirst(unsigned long n) const
     CQRVWCharString result;
     unsigned long ulLength = getLength();
     if (n < ulLength)
-        absorbAll(false, QRV_HERE, [&] { return result.assignUnits(m_pBuffer + n, ulLength - n); });
+        qrvAbsorbAll(false, QRV_HERE, [&] { return result.assignUnits(m_pBuffer + n, ulLength - n); });
     return result;
 }
 
@@ -432,7 +416,7 @@ unsigned long CQRVWCharString::countOccurrances(const CQRVWCharString& subString
 bool CQRVWCharString::getOccurranceNumber(const CQRVWCharString& subString, unsigned long ulPos,
                                           unsigned long direction, unsigned long& ulOccurrance) const
 {
-    return absorbAll(false, QRV_HERE, [&] {
+    return qrvAbsorbAll(false, QRV_HERE, [&] {
         unsigned long ulCount = countOccurrances(subString);
         for (unsigned long k = 1; k <= ulCount; ++k) {
             unsigned long ulFound = 0;
@@ -454,7 +438,7 @@ bool CQRVWCharString::contains(const CQRVWCharString& subString) const
 bool CQRVWCharString::beginsWith(const CQRVWCharString& subString) const
 {
     QRV_TRACE(L"CQRVWCharString", L"beginsWith");
-    return qrvTrace.logical(absorbAll(false, QRV_HERE, [&] {
+    return qrvTrace.logical(qrvAbsorbAll(false, QRV_HERE, [&] {
         unsigned long ulPos = 0;
         return findOccurrance(subString, 1, pmFromStart, ulPos) && ulPos == 0;
     }, QRVErrorSource::LastError));
@@ -463,7 +447,7 @@ bool CQRVWCharString::beginsWith(const CQRVWCharString& subString) const
 bool CQRVWCharString::endsWith(const CQRVWCharString& subString) const
 {
     QRV_TRACE(L"CQRVWCharString", L"endsWith");
-    return qrvTrace.logical(absorbAll(false, QRV_HERE, [&] {
+    return qrvTrace.logical(qrvAbsorbAll(false, QRV_HERE, [&] {
         unsigned long ulPos = 0;
         return findOccurrance(subString, 1, pmFromEnd, ulPos) && ulPos == getLength() - subString.getLength();
     }, QRVErrorSource::LastError));
@@ -475,7 +459,7 @@ bool CQRVWCharString::endsWith(const CQRVWCharString& subString) const
 
 bool CQRVWCharString::insert(const CQRVWCharString& string, unsigned long ulPos)
 {
-    return absorbAll(false, QRV_HERE, [&] {
+    return qrvAbsorbAll(false, QRV_HERE, [&] {
         if (!isValid() && ulPos != 0)
             return false;
         if (!string.isValid())
@@ -496,7 +480,7 @@ bool CQRVWCharString::insert(const CQRVWCharString& string, unsigned long ulPos)
 bool CQRVWCharString::remove(const CQRVWCharString& subString, unsigned long ulOccurrance,
                              unsigned long subStringMode)
 {
-    return absorbAll(false, QRV_HERE, [&] {
+    return qrvAbsorbAll(false, QRV_HERE, [&] {
         if (!isValid())
             return false;
         unsigned long ulCount = countOccurrances(subString);
@@ -645,7 +629,7 @@ bool CQRVWCharString::reverse()
 
 bool CQRVWCharString::trim(wchar_t chTrim, const CQRVFlags& trimEnds, const CQRVFlags& whitespace)
 {
-    return absorbAll(false, QRV_HERE, [&] {
+    return qrvAbsorbAll(false, QRV_HERE, [&] {
         if (!isValid())
             return false;
         const unsigned short usTrim = static_cast<unsigned short>(chTrim);
@@ -699,7 +683,7 @@ bool CQRVWCharString::findNonWhitespace(const CQRVFlags& whitespace, unsigned lo
 // both region bits are given.
 bool CQRVWCharString::removeWhitespace(const CQRVFlags& regions, const CQRVFlags& whitespace)
 {
-    return absorbAll(false, QRV_HERE, [&] {
+    return qrvAbsorbAll(false, QRV_HERE, [&] {
         const unsigned long ulSelection = whitespace.m_ulFlags;
         if (!isValid() || regions.m_ulFlags == 0 || ulSelection == 0)
             return true;
@@ -742,7 +726,7 @@ bool CQRVWCharString::removeWhitespace(const CQRVFlags& regions, const CQRVFlags
 bool CQRVWCharString::convertOccurrance(const CQRVWCharString& subString, unsigned long ulOccurrance,
                                         unsigned long parseMode, unsigned long& ulConverted) const
 {
-    return absorbAll(false, QRV_HERE, [&] {
+    return qrvAbsorbAll(false, QRV_HERE, [&] {
         if (!isValid())
             return false;
         if (!subString.isValid() || subString.getLength() == 0)
@@ -761,7 +745,7 @@ bool CQRVWCharString::convertOccurrance(const CQRVWCharString& subString, unsign
 bool CQRVWCharString::truncateAt(const CQRVWCharString& subString, unsigned long ulOccurrance,
                                  unsigned long direction, bool bDropDelimiter)
 {
-    return absorbAll(false, QRV_HERE, [&] {
+    return qrvAbsorbAll(false, QRV_HERE, [&] {
         if (!isValid())
             return false;
         unsigned long m = subString.getLength();
@@ -786,7 +770,7 @@ bool CQRVWCharString::truncateAt(const CQRVWCharString& subString, unsigned long
 bool CQRVWCharString::getSubString(CQRVWCharString& out, const CQRVWCharString& subString,
                                    unsigned long ulOccurrance, unsigned long parseMode, bool bInclude) const
 {
-    return absorbAll(false, QRV_HERE, [&] {
+    return qrvAbsorbAll(false, QRV_HERE, [&] {
         if (!isValid())
             return false;
         CQRVWCharString copy(*this);
@@ -805,7 +789,7 @@ bool CQRVWCharString::getSubString(CQRVWCharString& out, const CQRVWCharString& 
 bool CQRVWCharString::deleteRange(unsigned long ulStartPos, unsigned long ulEndPos, bool bDeleteStart,
                                   bool bDeleteEnd)
 {
-    return absorbAll(false, QRV_HERE, [&] {
+    return qrvAbsorbAll(false, QRV_HERE, [&] {
         if (!isValid())
             return false;
         unsigned long n = getLength();
@@ -834,7 +818,7 @@ bool CQRVWCharString::deleteRange(unsigned long ulStartPos, unsigned long ulEndP
 bool CQRVWCharString::extractRange(CQRVWCharString& out, unsigned long ulStartPos, unsigned long ulEndPos,
                                    bool bIncludeStart, bool bIncludeEnd) const
 {
-    return absorbAll(false, QRV_HERE, [&] {
+    return qrvAbsorbAll(false, QRV_HERE, [&] {
         if (ulEndPos < ulStartPos)
             throw CQRVBadArgException(
                 L"ulStartPos",
@@ -859,7 +843,7 @@ bool CQRVWCharString::extractBetween(CQRVWCharString& out, const CQRVWCharString
                                      unsigned long ulStartOccurrance, const CQRVWCharString& endString,
                                      unsigned long ulEndOccurrance, bool bIncludeStart, bool bIncludeEnd) const
 {
-    return absorbAll(false, QRV_HERE, [&] {
+    return qrvAbsorbAll(false, QRV_HERE, [&] {
         unsigned long p1 = 0;
         unsigned long p2 = 0;
         if (!findOccurrance(startString, ulStartOccurrance, pmFromStart, p1) ||
@@ -877,7 +861,7 @@ bool CQRVWCharString::getField(CQRVWCharString& out, const CQRVWCharString& subS
                                unsigned long fieldMode, const CQRVFlags& regions,
                                const CQRVFlags& whitespace) const
 {
-    return absorbAll(false, QRV_HERE, [&] {
+    return qrvAbsorbAll(false, QRV_HERE, [&] {
         if (!isValid() || !subString.isValid())
             return false;
         unsigned long c = countOccurrances(subString);
@@ -926,7 +910,7 @@ bool CQRVWCharString::getField(CQRVWCharString& out, const CQRVWCharString& subS
 bool CQRVWCharString::split(StringList& list, const CQRVWCharString& subString, unsigned long fieldMode,
                             const CQRVFlags& regions, const CQRVFlags& whitespace) const
 {
-    return absorbAll(false, QRV_HERE, [&] {
+    return qrvAbsorbAll(false, QRV_HERE, [&] {
         list.clear();
         if (!isValid() || !subString.isValid())
             return false;
@@ -1057,7 +1041,7 @@ bool CQRVWCharString::isHexLiteral() const
 
 bool CQRVWCharString::removeNumberSystemMarker()
 {
-    return absorbAll(false, QRV_HERE, [&] {
+    return qrvAbsorbAll(false, QRV_HERE, [&] {
         if (isBinaryLiteral()) {
             firstMarker(*this, L'b') == 1 ? removeFirst(2) : removeLast(1);
             return true;
@@ -1076,7 +1060,7 @@ bool CQRVWCharString::removeNumberSystemMarker()
 
 bool CQRVWCharString::toNumber(unsigned long& ulValue, unsigned long asNumberSystem) const
 {
-    return absorbAll(false, QRV_HERE, [&] {
+    return qrvAbsorbAll(false, QRV_HERE, [&] {
         if (!isValid())
             return false;
         CQRVWCharString text(*this);
@@ -1142,7 +1126,7 @@ bool CQRVWCharString::toNumber(unsigned long& ulValue, unsigned long asNumberSys
 bool CQRVWCharString::fromNumber(unsigned long ulValue, unsigned long asNumberSystem, unsigned short usWidth,
                                  bool bPrefix)
 {
-    return absorbAll(false, QRV_HERE, [&] {
+    return qrvAbsorbAll(false, QRV_HERE, [&] {
         unsigned short digits[40]; // least significant first
         unsigned long ulDigits = 0;
         if (asNumberSystem == nsDec) {
@@ -1200,7 +1184,7 @@ CQRVWCharString CQRVWCharString::getAsciiCodeString() const
 {
     QRV_TRACE(L"CQRVWCharString", L"getAsciiCodeString");
     CQRVWCharString result;
-    bool bDone = absorbAll(false, QRV_HERE, [&] {
+    bool bDone = qrvAbsorbAll(false, QRV_HERE, [&] {
         if (!isValid())
             return false;
         CQRVBuffer<unsigned char> bytes = toByteBuffer();
@@ -1226,7 +1210,7 @@ CQRVBuffer<unsigned char> CQRVWCharString::getBufferFromAsciiCodeString() const
 {
     QRV_TRACE(L"CQRVWCharString", L"getBufferFromAsciiCodeString");
     CQRVBuffer<unsigned char> bytes;
-    bool bDone = absorbAll(false, QRV_HERE, [&] {
+    bool bDone = qrvAbsorbAll(false, QRV_HERE, [&] {
         unsigned long ulLength = getLength();
         if (ulLength < 2)
             return true;
@@ -1260,7 +1244,7 @@ CQRVBuffer<unsigned char> CQRVWCharString::getBufferFromAsciiCodeString() const
 bool CQRVWCharString::expand()
 {
     QRV_TRACE(L"CQRVWCharString", L"expand");
-    return qrvTrace.passFail(absorbAll(false, QRV_HERE, [&] {
+    return qrvTrace.passFail(qrvAbsorbAll(false, QRV_HERE, [&] {
         StringList tokens;
         const CQRVWCharString percent(L"%");
         if (!split(tokens, percent, fmEnclosed, 0, 0))

@@ -12,6 +12,8 @@
 //
 // qrvAbsorb: a failure object is logged unless it already was, anything else is
 //            logged as CQRVUnhandledExceptionException; the caller gets failValue.
+// qrvAbsorbAll: every failure is logged as unhandled (operations without a handler by
+//            class); the caller gets failValue.
 // qrvPass:   the same logging, but the failure goes on to the caller (a failure
 //            object unchanged, anything else replaced by the helper's own class).
 #pragma once
@@ -62,6 +64,22 @@ R qrvAbsorb(R failValue, const wchar_t* sourceFile, int line, Body&& body,
         return body();
     } catch (CQRVLogging& failure) {
         qrvEnsureLogged(failure);
+    } catch (...) {
+        qrvLogUnhandled(sourceFile, line, source);
+    }
+    return failValue;
+}
+
+// The catch of operations that have no handler by class (some string operations):
+// whatever escapes the body is written as CQRVUnhandledExceptionException. A failure
+// object has already written itself when it was raised, so the log shows it followed
+// by the unhandled record. Those operations fail on C runtime calls: errno by default.
+template <typename R, typename Body>
+R qrvAbsorbAll(R failValue, const wchar_t* sourceFile, int line, Body&& body,
+               QRVErrorSource source = QRVErrorSource::Errno) noexcept
+{
+    try {
+        return body();
     } catch (...) {
         qrvLogUnhandled(sourceFile, line, source);
     }
