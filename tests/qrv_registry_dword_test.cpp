@@ -138,6 +138,8 @@ TEST(RegistryDwordTest, OtherRegistryViewThroughSetAccess)
     EXPECT_EQ(7u, out);
 
     qrvtest::deleteTree(HKEY_LOCAL_MACHINE, path, KEY_WOW64_32KEY);
+    // The parent this test may have made; refused (and kept) while anything else is below it.
+    RegDeleteKeyExW(HKEY_LOCAL_MACHINE, L"Software\\QRVTests", KEY_WOW64_32KEY, 0);
 #else
     GTEST_SKIP() << "a 32-bit process sees the 32-bit view without the flag";
 #endif
