@@ -25,6 +25,43 @@ const wchar_t* qrvKindName(int kind)
     }
 }
 
+bool CQRVLogging::writeRecord(CQRVLogRecord& record, bool bShortForm) noexcept
+{
+    qrv_detail::LastErrorKeeper keep;
+    try {
+        if (!(bShortForm ? passesDetail(*this, record) : shouldLog(*this, record)))
+            return false;
+        CQRVLoggingOutputs outputs;
+        const bool bWritten =
+            bShortForm ? outputs.dispatchShort(outputMask, record) : outputs.dispatch(outputMask, record);
+        if (bWritten)
+            logged = true;
+        return bWritten;
+    } catch (...) {
+        return false;
+    }
+}
+
+void CQRVLogging::writeAtDestruction(CQRVLogRecord& record, bool bShortForm) noexcept
+{
+    if (logAtDestruction)
+        writeRecord(record, bShortForm);
+}
+
+void CQRVLogging::copyRecord(CQRVLogRecord& to, const CQRVLogRecord& from) noexcept
+{
+    try {
+        to = from;
+    } catch (...) {
+        // A record whose texts could not be copied still travels; it prints without them.
+        to = CQRVLogRecord();
+        to.kind = from.kind;
+        to.resultType = from.resultType;
+        to.resultValue = from.resultValue;
+        to.line = from.line;
+    }
+}
+
 void qrvAssignText(std::wstring& field, const wchar_t* text) noexcept
 {
     try {
@@ -56,63 +93,32 @@ CQRVDetailedLog::CQRVDetailedLog(int kind, const wchar_t* message, int resultVal
     qrvAssignText(m_record.sourceFile, sourceFile);
     m_record.line = line;
     if (logNow)
-        writeRecord();
+        writeRecord(m_record, false);
 }
 
 CQRVDetailedLog::CQRVDetailedLog(const CQRVDetailedLog& other) noexcept
     : CQRVLogging(other)
 {
-    try {
-        m_record = other.m_record;
-    } catch (...) {
-        // A record whose texts could not be copied still travels; it prints without them.
-        m_record = CQRVLogRecord();
-        m_record.kind = other.m_record.kind;
-        m_record.resultType = other.m_record.resultType;
-        m_record.resultValue = other.m_record.resultValue;
-        m_record.line = other.m_record.line;
-    }
+    copyRecord(m_record, other.m_record);
 }
 
 CQRVDetailedLog& CQRVDetailedLog::operator=(const CQRVDetailedLog& other) noexcept
 {
     if (this != &other) {
         CQRVLogging::operator=(other);
-        try {
-            m_record = other.m_record;
-        } catch (...) {
-            m_record.message.clear();
-        }
+        copyRecord(m_record, other.m_record);
     }
     return *this;
 }
 
 CQRVDetailedLog::~CQRVDetailedLog()
 {
-    if (logAtDestruction) {
-        qrv_detail::LastErrorKeeper keep;
-        writeRecord();
-    }
+    writeAtDestruction(m_record, false);
 }
 
 bool CQRVDetailedLog::log()
 {
-    qrv_detail::LastErrorKeeper keep;
-    return writeRecord();
-}
-
-bool CQRVDetailedLog::writeRecord() noexcept
-{
-    try {
-        if (!shouldLog(*this, m_record))
-            return false;
-        const bool bWritten = CQRVLoggingOutputs().dispatch(outputMask, m_record);
-        if (bWritten)
-            logged = true;
-        return bWritten;
-    } catch (...) {
-        return false;
-    }
+    return writeRecord(m_record, false);
 }
 
 CQRVLogException1::CQRVLogException1(const wchar_t* message, int resultValue, int resultType,

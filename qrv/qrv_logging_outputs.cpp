@@ -60,6 +60,39 @@ bool folderOf(const std::wstring& strPath, std::wstring& strFolder)
     return true;
 }
 
+// The result piece. The two lines differ only in the texts of the EXIT results.
+struct ResultTexts {
+    const wchar_t* passed;
+    const wchar_t* failed;
+    const wchar_t* logicalFailed;
+};
+const ResultTexts kFullResults = {L"<Passed> ", L"<Failed> ", L"<Failed Logical Result> "};
+const ResultTexts kShortResults = {L"<Passed>", L"<Failed>", L"<Failed Comparison>"};
+
+void appendResult(std::wstring& line, const CQRVLogRecord& record, const ResultTexts& texts)
+{
+    const bool bExit = record.kind == lkExit;
+    switch (record.resultType) {
+    case RESULT_ERROR_CODE:
+        if (record.resultValue != 0 && record.resultValue != -1)
+            line += L"<Error: " + hex8(record.resultValue) + L"> ";
+        break;
+    case RESULT_PASS_FAIL:
+        if (bExit)
+            line += record.resultValue != 0 ? texts.passed : texts.failed;
+        break;
+    case RESULT_LOGICAL:
+        if (bExit)
+            line += record.resultValue != 0 ? texts.passed : texts.logicalFailed;
+        break;
+    case RESULT_RETURN_CODE:
+        line += L"<Return Code: " + hex8(record.resultValue) + L"> ";
+        break;
+    default:
+        break;
+    }
+}
+
 } // namespace
 
 std::wstring CQRVLoggingOutputText::formatTime()
@@ -80,27 +113,7 @@ std::wstring CQRVLoggingOutputText::formatLine(const CQRVLogRecord& record)
 {
     std::wstring line;
     appendHead(line, record, true);
-
-    const bool bExit = record.kind == lkExit;
-    switch (record.resultType) {
-    case RESULT_ERROR_CODE:
-        if (record.resultValue != 0 && record.resultValue != -1)
-            line += L"<Error: " + hex8(record.resultValue) + L"> ";
-        break;
-    case RESULT_PASS_FAIL:
-        if (bExit)
-            line += record.resultValue != 0 ? L"<Passed> " : L"<Failed> ";
-        break;
-    case RESULT_LOGICAL:
-        if (bExit)
-            line += record.resultValue != 0 ? L"<Passed> " : L"<Failed Logical Result> ";
-        break;
-    case RESULT_RETURN_CODE:
-        line += L"<Return Code: " + hex8(record.resultValue) + L"> ";
-        break;
-    default:
-        break;
-    }
+    appendResult(line, record, kFullResults);
 
     if (!record.sourceFile.empty()) {
         line += L"<" + fileNameOf(record.sourceFile);
@@ -116,27 +129,7 @@ std::wstring CQRVLoggingOutputText::formatShortLine(const CQRVLogRecord& record)
 {
     std::wstring line;
     appendHead(line, record, false);
-
-    const bool bExit = record.kind == lkExit;
-    switch (record.resultType) {
-    case RESULT_ERROR_CODE:
-        if (record.resultValue != 0 && record.resultValue != -1)
-            line += L"<Error: " + hex8(record.resultValue) + L"> ";
-        break;
-    case RESULT_PASS_FAIL:
-        if (bExit)
-            line += record.resultValue != 0 ? L"<Passed>" : L"<Failed>";
-        break;
-    case RESULT_LOGICAL:
-        if (bExit)
-            line += record.resultValue != 0 ? L"<Passed>" : L"<Failed Comparison>";
-        break;
-    case RESULT_RETURN_CODE:
-        line += L"<Return Code: " + hex8(record.resultValue) + L"> ";
-        break;
-    default:
-        break;
-    }
+    appendResult(line, record, kShortResults);
     line += L"\r\n";
     return line;
 }

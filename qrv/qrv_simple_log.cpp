@@ -2,8 +2,6 @@
 #include "qrv_logging.h"
 
 #include "internal/qrv_unique_handle.h"
-#include "qrv_logging_config.h"
-#include "qrv_logging_outputs.h"
 
 CQRVSimpleLog::CQRVSimpleLog(int kind, const wchar_t* message, int resultValue, int resultType,
                              bool logNow, bool logAtDestruction, unsigned short outputMask,
@@ -18,48 +16,23 @@ CQRVSimpleLog::CQRVSimpleLog(int kind, const wchar_t* message, int resultValue, 
     m_record.resultType = resultType;
     m_record.resultValue = resultValue;
     if (logNow)
-        writeRecord();
+        writeRecord(m_record, true);
 }
 
 CQRVSimpleLog::CQRVSimpleLog(const CQRVSimpleLog& other) noexcept
     : CQRVLogging(other)
 {
-    try {
-        m_record = other.m_record;
-    } catch (...) {
-        m_record = CQRVLogRecord();
-        m_record.kind = other.m_record.kind;
-        m_record.resultType = other.m_record.resultType;
-        m_record.resultValue = other.m_record.resultValue;
-    }
+    copyRecord(m_record, other.m_record);
 }
 
 CQRVSimpleLog::~CQRVSimpleLog()
 {
-    if (logAtDestruction) {
-        qrv_detail::LastErrorKeeper keep;
-        writeRecord();
-    }
+    writeAtDestruction(m_record, true);
 }
 
 bool CQRVSimpleLog::log()
 {
-    qrv_detail::LastErrorKeeper keep;
-    return writeRecord();
-}
-
-bool CQRVSimpleLog::writeRecord() noexcept
-{
-    try {
-        if (!passesDetail(*this, m_record))
-            return false;
-        const bool bWritten = CQRVLoggingOutputs().dispatchShort(outputMask, m_record);
-        if (bWritten)
-            logged = true;
-        return bWritten;
-    } catch (...) {
-        return false;
-    }
+    return writeRecord(m_record, true);
 }
 
 CLogNotification::CLogNotification(const wchar_t* message, bool logNow, bool logAtDestruction) noexcept

@@ -26,6 +26,15 @@ protected:
     }
     CQRVLogging(const CQRVLogging&) = default;
     CQRVLogging& operator=(const CQRVLogging&) = default;
+
+    // Filters the record (the full filter, or only its first stage for the short form)
+    // and hands it to the outputs; sets `logged` when the outputs report success. Keeps
+    // the last-error value and never throws.
+    bool writeRecord(CQRVLogRecord& record, bool bShortForm) noexcept;
+    // What the destructors do: write once more when logAtDestruction is set.
+    void writeAtDestruction(CQRVLogRecord& record, bool bShortForm) noexcept;
+    // A copy of the record's fields; a copy that fails keeps the numbers only.
+    static void copyRecord(CQRVLogRecord& to, const CQRVLogRecord& from) noexcept;
 };
 
 // A log object with the full record; writes the long text line.
@@ -44,9 +53,6 @@ public:
     bool log() override;
 
     CQRVLogRecord m_record;
-
-private:
-    bool writeRecord() noexcept;
 };
 
 // Failures: kind EXCEPTION_BAD. Thrown by value, caught as CQRVLogging&.
@@ -100,9 +106,6 @@ public:
     bool log() override;
 
     CQRVLogRecord m_record; // only kind, message, moduleName, logFilePath, resultType, resultValue
-
-private:
-    bool writeRecord() noexcept;
 };
 
 // A NOTIFICATION written through the short line (the message box uses it).
