@@ -314,7 +314,8 @@ CQRVWCharString CQRVWCharString::withoutLast(unsigned long n) const
     if (n == 0)
         return result;
     unsigned long ulLength = getLength();
-    if (n >= ulLength) {
+    // A copy whose allocation failed (already logged) has no array to terminate.
+    if (n >= ulLength || !result.isValid()) {
         result.release();
         return result;
     }
@@ -457,6 +458,39 @@ bool CQRVWCharString::endsWith(const CQRVWCharString& subString) const
 // Editing
 // =====================================================================================
 
+namespace {
+
+const wchar_t* const kNotEnoughStrings = L"there aren't enough strings to accommodate ulOccurrance";
+
+// How many occurrences an edit in subStringMode touches, out of ulCount, and in k the
+// number of the first one searched for. Raises a bad argument for a mode that is not
+// one of the three, or an ulOccurrance of 0 or above ulCount; pszOccurShort is the text
+// for ssmOccur with too few occurrences (it differs between remove and replace).
+unsigned long occurrencesToEdit(unsigned long ulCount, unsigned long ulOccurrance, unsigned long subStringMode,
+                                const wchar_t* pszOccurShort, unsigned long& k)
+{
+    k = 1;
+    if (subStringMode == ssmAll)
+        return ulCount;
+    if (subStringMode != ssmOccur && subStringMode != ssmNum)
+        throw CQRVBadArgException(L"subStringMode", L"invalid mode", QRV_HERE);
+    const bool bOccur = subStringMode == ssmOccur;
+    if (ulOccurrance == 0)
+        throw CQRVBadArgException(L"ulOccurrance",
+                                  bOccur ? L"ssmOccur mode requires ulOccurrance to be greater than 0"
+                                         : L"ssmNum mode requires ulOccurrance to be greater than 0",
+                                  QRV_HERE);
+    if (ulCount < ulOccurrance)
+        throw CQRVBadArgException(L"ulOccurrance", bOccur ? pszOccurShort : kNotEnoughStrings, QRV_HERE);
+    if (bOccur) {
+        k = ulOccurrance;
+        return 1;
+    }
+    return ulOccurrance;
+}
+
+} // namespace
+
 bool CQRVWCharString::insert(const CQRVWCharString& string, unsigned long ulPos)
 {
     return qrvAbsorbAll(false, QRV_HERE, [&] {
@@ -487,29 +521,7 @@ bool CQRVWCharString::remove(const CQRVWCharString& subString, unsigned long ulO
         if (ulCount == 0)
             return false;
         unsigned long k = 1;
-        unsigned long ulRepeat = 0;
-        if (subStringMode == ssmAll) {
-            ulRepeat = ulCount;
-        } else if (subStringMode == ssmOccur) {
-            if (ulOccurrance == 0)
-                throw CQRVBadArgException(L"ulOccurrance", L"ssmOccur mode requires ulOccurrance to be greater than 0",
-                                          QRV_HERE);
-            if (ulCount < ulOccurrance)
-                throw CQRVBadArgException(L"ulOccurrance", L"there aren't enough strings to accommodate ulOccurrance",
-                                          QRV_HERE);
-            k = ulOccurrance;
-            ulRepeat = 1;
-        } else if (subStringMode == ssmNum) {
-            if (ulOccurrance == 0)
-                throw CQRVBadArgException(L"ulOccurrance", L"ssmNum mode requires ulOccurrance to be greater than 0",
-                                          QRV_HERE);
-            if (ulCount < ulOccurrance)
-                throw CQRVBadArgException(L"ulOccurrance", L"there aren't enough strings to accommodate ulOccurrance",
-                                          QRV_HERE);
-            ulRepeat = ulOccurrance;
-        } else {
-            throw CQRVBadArgException(L"subStringMode", L"invalid mode", QRV_HERE);
-        }
+        const unsigned long ulRepeat = occurrencesToEdit(ulCount, ulOccurrance, subStringMode, kNotEnoughStrings, k);
 
         unsigned long m = subString.getLength();
         for (unsigned long r = 0; r < ulRepeat; ++r) {
@@ -539,27 +551,9 @@ bool CQRVWCharString::replaceImpl(const CQRVWCharString& oldString, const CQRVWC
     unsigned long ulCount = countOccurrances(oldString);
     if (ulCount == 0)
         return false;
-    unsigned long ulRepeat = 0;
-    if (subStringMode == ssmAll) {
-        ulRepeat = ulCount;
-    } else if (subStringMode == ssmOccur) {
-        if (ulOccurrance == 0)
-            throw CQRVBadArgException(L"ulOccurrance", L"ssmOccur mode requires ulOccurrance to be greater than 0",
-                                      QRV_HERE);
-        if (ulCount < ulOccurrance)
-            throw CQRVBadArgException(L"ulOccurrance", L"occurrance is out of bounds", QRV_HERE);
-        ulRepeat = 1;
-    } else if (subStringMode == ssmNum) {
-        if (ulOccurrance == 0)
-            throw CQRVBadArgException(L"ulOccurrance", L"ssmNum mode requires ulOccurrance to be greater than 0",
-                                      QRV_HERE);
-        if (ulCount < ulOccurrance)
-            throw CQRVBadArgException(L"ulOccurrance", L"there aren't enough strings to accommodate ulOccurrance",
-                                      QRV_HERE);
-        ulRepeat = ulOccurrance;
-    } else {
-        throw CQRVBadArgException(L"subStringMode", L"invalid mode", QRV_HERE);
-    }
+    unsigned long k = 1;
+    const unsigned long ulRepeat =
+        occurrencesToEdit(ulCount, ulOccurrance, subStringMode, L"occurrance is out of bounds", k);
 
     const unsigned long m = oldString.getLength();
     const unsigned long ulNewLength = newString.getLength();
@@ -569,7 +563,7 @@ bool CQRVWCharString::replaceImpl(const CQRVWCharString& oldString, const CQRVWC
         unsigned long ulLength = getLength();
         unsigned long p = 0;
         if (subStringMode == ssmOccur) {
-            if (!findOccurrance(oldString, ulOccurrance, pmFromStart, p))
+            if (!findOccurrance(oldString, k, pmFromStart, p))
                 break;
         } else {
             bool bFound = false;
