@@ -34,66 +34,46 @@ bool CQRVRegistryBinary::setValue(const CQRVBuffer<unsigned char>& bufValue, boo
 bool CQRVRegistryBinary::readRegistry()
 {
     return qrvAbsorb(false, QRV_HERE, [&] {
-        if (!m_bOpen && !open())
-            return false;
-        qrv_detail::KeyCloser closer(*this);
-        DWORD dwSize = 0;
-        if (::RegQueryValueExW(m_hKey, regText(m_szValueName), nullptr, nullptr, nullptr, &dwSize) !=
-            ERROR_SUCCESS)
-            dwSize = 0;
-        CQRVBuffer<unsigned char> bufData(dwSize);
-        LONG lResult = ::RegQueryValueExW(m_hKey, regText(m_szValueName), nullptr, nullptr,
-                                          bufData.m_pBuffer, &dwSize);
-        if (lResult == ERROR_FILE_NOT_FOUND) {
-            if (!m_bCreate)
+        return qrv_detail::withOpenKey(*this, [&] {
+            DWORD dwSize = 0;
+            if (::RegQueryValueExW(m_hKey, regText(m_szValueName), nullptr, nullptr, nullptr, &dwSize) !=
+                ERROR_SUCCESS)
+                dwSize = 0;
+            CQRVBuffer<unsigned char> bufData(dwSize);
+            LONG lResult = ::RegQueryValueExW(m_hKey, regText(m_szValueName), nullptr, nullptr,
+                                              bufData.m_pBuffer, &dwSize);
+            if (lResult == ERROR_FILE_NOT_FOUND) {
+                if (!m_bCreate)
+                    return false;
+                m_bufRegBinaryCache.allocate(0);
+                return writeRegistry();
+            }
+            if (lResult != ERROR_SUCCESS)
                 return false;
-            m_bufRegBinaryCache.allocate(0);
-            return writeRegistry();
-        }
-        if (lResult != ERROR_SUCCESS)
-            return false;
-        if (dwSize < bufData.m_ulNumElems && !bufData.resize(dwSize))
-            return false;
-        m_bufRegBinaryCache = bufData;
-        if (m_bufRegBinaryCache.m_ulNumElems != bufData.m_ulNumElems)
-            return false;
-        m_bCacheValid = true;
-        return true;
+            if (dwSize < bufData.m_ulNumElems && !bufData.resize(dwSize))
+                return false;
+            m_bufRegBinaryCache = bufData;
+            if (m_bufRegBinaryCache.m_ulNumElems != bufData.m_ulNumElems)
+                return false;
+            m_bCacheValid = true;
+            return true;
+        });
     });
 }
 
 bool CQRVRegistryBinary::writeRegistry()
 {
     return qrvAbsorb(false, QRV_HERE, [&] {
-        if (!m_bOpen && !open())
-            return false;
-        qrv_detail::KeyCloser closer(*this);
-        LONG lResult = ::RegSetValueExW(m_hKey, regText(m_szValueName), 0, REG_BINARY,
-                                        m_bufRegBinaryCache.m_pBuffer, m_bufRegBinaryCache.m_ulNumElems);
-        if (lResult != ERROR_SUCCESS)
-            throw CQRVRegValueSetException(regText(m_szKeyPath), regText(m_szValueName),
-                                           static_cast<int>(lResult), L"CQRVRegistryBinary",
-                                           L"writeRegistry", QRV_HERE);
-        m_bCacheValid = true;
-        return true;
+        return writeData(REG_BINARY, m_bufRegBinaryCache.m_pBuffer, m_bufRegBinaryCache.m_ulNumElems,
+                         L"CQRVRegistryBinary", m_bCacheValid, QRV_HERE);
     });
 }
 
 bool CQRVRegistryKey::getBinaryValues(CQRVRegistryBinaryValueList& lstValues)
 {
     return qrvAbsorb(false, QRV_HERE, [&] {
-        lstValues.clear();
-        CQRVRegistryValentList lstValents;
-        if (!queryMultipleValues(lstValents))
-            return false;
-        long lTag = 0;
-        for (bool bMore = lstValents.moveFirst(); bMore; bMore = lstValents.moveNext()) {
-            CQRVRegistryValent valent;
-            if (!lstValents.getCurrent(valent) || valent.m_dwType != REG_BINARY)
-                continue;
-            CQRVRegistryBinaryValue record(valent.m_szValueName, valent.m_bufData);
-            lstValues.add(record, lTag++);
-        }
-        return true;
+        return qrv_detail::collectValues(*this, REG_BINARY, lstValues, [](const CQRVRegistryValent& valent) {
+            return CQRVRegistryBinaryValue(valent.m_szValueName, valent.m_bufData);
+        });
     });
 }

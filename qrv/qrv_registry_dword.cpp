@@ -42,57 +42,38 @@ bool CQRVRegistryDword::setValue(DWORD dwValue, bool bCacheOnly)
 bool CQRVRegistryDword::readRegistry()
 {
     return qrvAbsorb(false, QRV_HERE, [&] {
-        if (!m_bOpen && !open())
-            return false;
-        qrv_detail::KeyCloser closer(*this);
-        DWORD dwData = 0;
-        DWORD dwSize = sizeof(dwData);
-        LONG lResult = ::RegQueryValueExW(m_hKey, regText(m_szValueName), nullptr, nullptr,
-                                          reinterpret_cast<BYTE*>(&dwData), &dwSize);
-        if (lResult == ERROR_FILE_NOT_FOUND) {
-            if (!m_bCreate)
+        return qrv_detail::withOpenKey(*this, [&] {
+            DWORD dwData = 0;
+            DWORD dwSize = sizeof(dwData);
+            LONG lResult = ::RegQueryValueExW(m_hKey, regText(m_szValueName), nullptr, nullptr,
+                                              reinterpret_cast<BYTE*>(&dwData), &dwSize);
+            if (lResult == ERROR_FILE_NOT_FOUND) {
+                if (!m_bCreate)
+                    return false;
+                m_dwRegDwordCache = 0;
+                return writeRegistry();
+            }
+            if (lResult != ERROR_SUCCESS)
                 return false;
-            m_dwRegDwordCache = 0;
-            return writeRegistry();
-        }
-        if (lResult != ERROR_SUCCESS)
-            return false;
-        m_dwRegDwordCache = dwData;
-        m_bCacheValid = true;
-        return true;
+            m_dwRegDwordCache = dwData;
+            m_bCacheValid = true;
+            return true;
+        });
     });
 }
 
 bool CQRVRegistryDword::writeRegistry()
 {
     return qrvAbsorb(false, QRV_HERE, [&] {
-        if (!m_bOpen && !open())
-            return false;
-        qrv_detail::KeyCloser closer(*this);
-        LONG lResult = ::RegSetValueExW(m_hKey, regText(m_szValueName), 0, REG_DWORD,
-                                        reinterpret_cast<const BYTE*>(&m_dwRegDwordCache),
-                                        sizeof(m_dwRegDwordCache));
-        if (lResult != ERROR_SUCCESS)
-            throw CQRVRegValueSetException(regText(m_szKeyPath), regText(m_szValueName),
-                                           static_cast<int>(lResult), L"CQRVRegistryDword",
-                                           L"writeRegistry", QRV_HERE);
-        m_bCacheValid = true;
-        return true;
+        return writeData(REG_DWORD, reinterpret_cast<const BYTE*>(&m_dwRegDwordCache),
+                         sizeof(m_dwRegDwordCache), L"CQRVRegistryDword", m_bCacheValid, QRV_HERE);
     });
 }
 
 bool CQRVRegistryKey::getDwordValues(CQRVRegistryDwordValueList& lstValues)
 {
     return qrvAbsorb(false, QRV_HERE, [&] {
-        lstValues.clear();
-        CQRVRegistryValentList lstValents;
-        if (!queryMultipleValues(lstValents))
-            return false;
-        long lTag = 0;
-        for (bool bMore = lstValents.moveFirst(); bMore; bMore = lstValents.moveNext()) {
-            CQRVRegistryValent valent;
-            if (!lstValents.getCurrent(valent) || valent.m_dwType != REG_DWORD)
-                continue;
+        return qrv_detail::collectValues(*this, REG_DWORD, lstValues, [](const CQRVRegistryValent& valent) {
             // The first four bytes, little-endian; shorter data reads as 0 (the buffer
             // records the short read).
             unsigned char abData[4] = {0, 0, 0, 0};
@@ -101,9 +82,7 @@ bool CQRVRegistryKey::getDwordValues(CQRVRegistryDwordValueList& lstValues)
             if (valent.m_bufData.read(abData, 0, ulCount))
                 dwValue = static_cast<DWORD>(abData[0]) | (static_cast<DWORD>(abData[1]) << 8) |
                           (static_cast<DWORD>(abData[2]) << 16) | (static_cast<DWORD>(abData[3]) << 24);
-            CQRVRegistryDwordValue record(valent.m_szValueName, dwValue);
-            lstValues.add(record, lTag++);
-        }
-        return true;
+            return CQRVRegistryDwordValue(valent.m_szValueName, dwValue);
+        });
     });
 }

@@ -53,7 +53,7 @@ bool CQRVRegistryStringExpand::writeRegistry()
 bool CQRVRegistryKey::getExpandStringValues(CQRVRegistryStringValueList& lstValues, bool bExpand)
 {
     return qrvAbsorb(false, QRV_HERE, [&] {
-        if (!qrv_detail::collectStringValues(*this, REG_EXPAND_SZ, lstValues))
+        if (!qrv_detail::collectValues(*this, REG_EXPAND_SZ, lstValues, qrv_detail::stringRecord))
             return false;
         if (!bExpand)
             return true;

@@ -190,18 +190,17 @@ bool CQRVRegistryKey::importKey(const CQRVWCharString& szImportFileName, DWORD d
 bool CQRVRegistryKey::queryInfo(QueryInfoItem item, DWORD& dwValue)
 {
     return qrvAbsorb(false, QRV_HERE, [&] {
-        if (!m_bOpen && !open())
-            return false;
-        qrv_detail::KeyCloser closer(*this);
-        DWORD dwCount = 0;
-        LONG lResult = ::RegQueryInfoKeyW(m_hKey, nullptr, nullptr, nullptr, nullptr,
-                                          item == qiMaxSubKeyLen ? &dwCount : nullptr, nullptr,
-                                          nullptr, item == qiMaxValueNameLen ? &dwCount : nullptr,
-                                          item == qiMaxValueLen ? &dwCount : nullptr, nullptr, nullptr);
-        if (lResult != ERROR_SUCCESS)
-            throw CQRVRegQueryInfoKeyException(regText(m_szKeyPath), static_cast<int>(lResult), QRV_HERE);
-        dwValue = dwCount;
-        return true;
+        return qrv_detail::withOpenKey(*this, [&] {
+            DWORD dwCount = 0;
+            LONG lResult = ::RegQueryInfoKeyW(m_hKey, nullptr, nullptr, nullptr, nullptr,
+                                              item == qiMaxSubKeyLen ? &dwCount : nullptr, nullptr,
+                                              nullptr, item == qiMaxValueNameLen ? &dwCount : nullptr,
+                                              item == qiMaxValueLen ? &dwCount : nullptr, nullptr, nullptr);
+            if (lResult != ERROR_SUCCESS)
+                throw CQRVRegQueryInfoKeyException(regText(m_szKeyPath), static_cast<int>(lResult), QRV_HERE);
+            dwValue = dwCount;
+            return true;
+        });
     });
 }
 

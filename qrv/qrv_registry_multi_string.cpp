@@ -90,67 +90,48 @@ bool CQRVRegistryMultiString::readRegistry()
         DWORD dwMax = 0;
         if (!getMaxValueDataLength(dwMax))
             return false;
-        if (!m_bOpen && !open())
-            return false;
-        qrv_detail::KeyCloser closer(*this);
-        CQRVBuffer<unsigned char> bufData(dwMax);
-        DWORD dwSize = dwMax;
-        LONG lResult = ::RegQueryValueExW(m_hKey, regText(m_szValueName), nullptr, nullptr,
-                                          bufData.m_pBuffer, &dwSize);
-        if (lResult == ERROR_FILE_NOT_FOUND) {
-            if (!m_bCreate)
+        return qrv_detail::withOpenKey(*this, [&] {
+            CQRVBuffer<unsigned char> bufData(dwMax);
+            DWORD dwSize = dwMax;
+            LONG lResult = ::RegQueryValueExW(m_hKey, regText(m_szValueName), nullptr, nullptr,
+                                              bufData.m_pBuffer, &dwSize);
+            if (lResult == ERROR_FILE_NOT_FOUND) {
+                if (!m_bCreate)
+                    return false;
+                CQRVRegStringList lstEmpty;
+                m_bCacheValid = setValue(lstEmpty, false);
+                return m_bCacheValid;
+            }
+            if (lResult != ERROR_SUCCESS)
                 return false;
-            CQRVRegStringList lstEmpty;
-            m_bCacheValid = setValue(lstEmpty, false);
+            // Only the bytes the registry returned are decoded.
+            if (dwSize < bufData.m_ulNumElems && !bufData.resize(dwSize))
+                return false;
+            m_bCacheValid = decode(bufData, m_lstRegMultiStringCache);
             return m_bCacheValid;
-        }
-        if (lResult != ERROR_SUCCESS)
-            return false;
-        // Only the bytes the registry returned are decoded.
-        if (dwSize < bufData.m_ulNumElems && !bufData.resize(dwSize))
-            return false;
-        m_bCacheValid = decode(bufData, m_lstRegMultiStringCache);
-        return m_bCacheValid;
+        });
     });
 }
 
 bool CQRVRegistryMultiString::writeRegistry()
 {
     return qrvAbsorb(false, QRV_HERE, [&] {
-        if (!m_bOpen && !open())
-            return false;
-        qrv_detail::KeyCloser closer(*this);
         CQRVBuffer<unsigned char> bufData(0);
         if (!encode(m_lstRegMultiStringCache, bufData))
             return false;
-        LONG lResult = ::RegSetValueExW(m_hKey, regText(m_szValueName), 0, REG_MULTI_SZ,
-                                        bufData.m_pBuffer, bufData.m_ulNumElems);
-        if (lResult != ERROR_SUCCESS)
-            throw CQRVRegValueSetException(regText(m_szKeyPath), regText(m_szValueName),
-                                           static_cast<int>(lResult), L"CQRVRegistryMultiString",
-                                           L"writeRegistry", QRV_HERE);
-        m_bCacheValid = true;
-        return true;
+        return writeData(REG_MULTI_SZ, bufData.m_pBuffer, bufData.m_ulNumElems, L"CQRVRegistryMultiString",
+                         m_bCacheValid, QRV_HERE);
     });
 }
 
 bool CQRVRegistryKey::getMultiStringValues(CQRVRegistryMultiStringValueList& lstValues)
 {
     return qrvAbsorb(false, QRV_HERE, [&] {
-        lstValues.clear();
-        CQRVRegistryValentList lstValents;
-        if (!queryMultipleValues(lstValents))
-            return false;
-        long lTag = 0;
-        for (bool bMore = lstValents.moveFirst(); bMore; bMore = lstValents.moveNext()) {
-            CQRVRegistryValent valent;
-            if (!lstValents.getCurrent(valent) || valent.m_dwType != REG_MULTI_SZ)
-                continue;
+        return qrv_detail::collectValues(*this, REG_MULTI_SZ, lstValues, [](const CQRVRegistryValent& valent) {
             CQRVRegistryMultiStringValue record;
             record.m_szName = valent.m_szValueName;
             CQRVRegistryMultiString::decode(valent.m_bufData, record.m_lstStrings);
-            lstValues.add(record, lTag++);
-        }
-        return true;
+            return record;
+        });
     });
 }

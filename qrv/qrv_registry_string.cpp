@@ -51,40 +51,30 @@ bool CQRVRegistryString::setValue(const CQRVWCharString& szValue, bool bCacheOnl
 bool CQRVRegistryString::readRegistry()
 {
     return qrvAbsorb(false, QRV_HERE, [&] {
-        if (!m_bOpen && !open())
-            return false;
-        qrv_detail::KeyCloser closer(*this);
-        CQRVBuffer<unsigned short> bufData(kReadUnits);
-        DWORD dwSize = kReadBytes;
-        LONG lResult = ::RegQueryValueExW(m_hKey, regText(m_szValueName), nullptr, nullptr,
-                                          reinterpret_cast<BYTE*>(bufData.m_pBuffer), &dwSize);
-        if (lResult == ERROR_FILE_NOT_FOUND)
-            return m_bCreate && setValue(CQRVWCharString(), false);
-        if (lResult != ERROR_SUCCESS)
-            return false;
-        m_szRegStringCache = reinterpret_cast<const wchar_t*>(bufData.m_pBuffer);
-        return true;
+        return qrv_detail::withOpenKey(*this, [&] {
+            CQRVBuffer<unsigned short> bufData(kReadUnits);
+            DWORD dwSize = kReadBytes;
+            LONG lResult = ::RegQueryValueExW(m_hKey, regText(m_szValueName), nullptr, nullptr,
+                                              reinterpret_cast<BYTE*>(bufData.m_pBuffer), &dwSize);
+            if (lResult == ERROR_FILE_NOT_FOUND)
+                return m_bCreate && setValue(CQRVWCharString(), false);
+            if (lResult != ERROR_SUCCESS)
+                return false;
+            m_szRegStringCache = reinterpret_cast<const wchar_t*>(bufData.m_pBuffer);
+            return true;
+        });
     });
 }
 
 bool CQRVRegistryString::writeString(DWORD dwType, const wchar_t* szClass)
 {
     return qrvAbsorb(false, QRV_HERE, [&] {
-        if (!m_bOpen && !open())
-            return false;
-        qrv_detail::KeyCloser closer(*this);
         // The text and its terminator; slack behind the terminator is not stored, and
         // a string without storage is stored as 0 bytes.
         const unsigned long ulLength = m_szRegStringCache.getLength();
         const DWORD dwBytes = m_szRegStringCache.isValid() ? (ulLength + 1) * 2 : 0;
-        LONG lResult = ::RegSetValueExW(m_hKey, regText(m_szValueName), 0, dwType,
-                                        reinterpret_cast<const BYTE*>(m_szRegStringCache.m_pBuffer),
-                                        dwBytes);
-        if (lResult != ERROR_SUCCESS)
-            throw CQRVRegValueSetException(regText(m_szKeyPath), regText(m_szValueName),
-                                           static_cast<int>(lResult), szClass, L"writeRegistry", QRV_HERE);
-        m_bCacheValid = true;
-        return true;
+        return writeData(dwType, reinterpret_cast<const BYTE*>(m_szRegStringCache.m_pBuffer), dwBytes,
+                         szClass, m_bCacheValid, QRV_HERE);
     });
 }
 
@@ -97,32 +87,12 @@ bool CQRVRegistryString::writeRegistry()
 
 namespace qrv_detail {
 
-// The data bytes of a valent as text: read as UTF-16 units (an odd last byte as the low
-// byte of a last unit), terminated when the data lacks a terminator.
-CQRVWCharString valentText(const CQRVRegistryValent& valent)
+CQRVRegistryStringValue stringRecord(const CQRVRegistryValent& valent)
 {
     CQRVWCharString szText;
     if (valent.m_bufData.m_ulNumElems > 0)
         szText = valent.m_bufData.toWideBuffer();
-    return szText;
-}
-
-// The REG_SZ or REG_EXPAND_SZ values of the key as name/text records.
-bool collectStringValues(CQRVRegistryKey& key, DWORD dwType, CQRVRegistryStringValueList& lstValues)
-{
-    lstValues.clear();
-    CQRVRegistryValentList lstValents;
-    if (!key.queryMultipleValues(lstValents))
-        return false;
-    long lTag = 0;
-    for (bool bMore = lstValents.moveFirst(); bMore; bMore = lstValents.moveNext()) {
-        CQRVRegistryValent valent;
-        if (!lstValents.getCurrent(valent) || valent.m_dwType != dwType)
-            continue;
-        CQRVRegistryStringValue record(valent.m_szValueName, valentText(valent));
-        lstValues.add(record, lTag++);
-    }
-    return true;
+    return CQRVRegistryStringValue(valent.m_szValueName, szText);
 }
 
 } // namespace qrv_detail
@@ -130,6 +100,6 @@ bool collectStringValues(CQRVRegistryKey& key, DWORD dwType, CQRVRegistryStringV
 bool CQRVRegistryKey::getStringValues(CQRVRegistryStringValueList& lstValues)
 {
     return qrvAbsorb(false, QRV_HERE, [&] {
-        return qrv_detail::collectStringValues(*this, REG_SZ, lstValues);
+        return qrv_detail::collectValues(*this, REG_SZ, lstValues, qrv_detail::stringRecord);
     });
 }

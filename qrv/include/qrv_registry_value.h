@@ -22,4 +22,13 @@ public:
     virtual bool writeRegistry() = 0;
 
     CQRVWCharString m_szValueName;
+
+protected:
+    // The write shared by every kind: RegSetValueExW of cbData bytes as dwType on the
+    // key, opened for the call and closed again. Success sets bCacheValid; a refused
+    // write raises CQRVRegValueSetException under szClass, recorded at the caller's
+    // sourceFile and line (callers absorb it). False, without a record, when the key
+    // cannot be opened.
+    bool writeData(DWORD dwType, const BYTE* pData, DWORD cbData, const wchar_t* szClass,
+                   bool& bCacheValid, const wchar_t* sourceFile, int line);
 };

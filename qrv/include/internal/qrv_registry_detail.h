@@ -4,10 +4,7 @@
 
 #include <windows.h>
 
-#include "qrv_wchar_string.h"
-
-class CQRVRegistryKey;
-class CQRVRegistryValent;
+#include "qrv_registry_key.h"
 
 namespace qrv_detail {
 
@@ -39,13 +36,42 @@ private:
     CQRVRegistryKey& m_key;
 };
 
-// The data bytes of a valent as text (UTF-16 units, an odd last byte as the low byte of
-// a last unit), terminated when the data lacks a terminator.
-CQRVWCharString valentText(const CQRVRegistryValent& valent);
+// A REG_SZ or REG_EXPAND_SZ valent as a name/text record: the data bytes read as
+// UTF-16 units (an odd last byte as the low byte of a last unit), terminated when the
+// data lacks a terminator.
+CQRVRegistryStringValue stringRecord(const CQRVRegistryValent& valent);
 
-// The key's values of one string type (REG_SZ or REG_EXPAND_SZ) as name/text records,
-// tagged 0, 1, 2, ...; false when the key's bulk query fails.
-bool collectStringValues(CQRVRegistryKey& key, DWORD dwType,
-                         CQRVDblList<CQRVObjNode<class CQRVRegistryStringValue>>& lstValues);
+// Runs body() on the open key: opens it first when it is closed (false, and body does
+// not run, when that fails) and closes it as body leaves, whichever way.
+template <typename Body>
+bool withOpenKey(CQRVRegistryKey& key, Body&& body)
+{
+    if (!key.isOpen() && !key.open())
+        return false;
+    KeyCloser closer(key);
+    return body();
+}
+
+// The frame of the bulk collectors: the key's values of one registry type, each made
+// into a record by makeRecord(valent) and tagged 0, 1, 2, ... over the kept ones only.
+// The list is emptied first; false when the key's bulk query fails.
+template <typename Record, typename MakeRecord>
+bool collectValues(CQRVRegistryKey& key, DWORD dwType, CQRVDblList<CQRVObjNode<Record>>& lstValues,
+                   MakeRecord&& makeRecord)
+{
+    lstValues.clear();
+    CQRVRegistryValentList lstValents;
+    if (!key.queryMultipleValues(lstValents))
+        return false;
+    long lTag = 0;
+    for (bool bMore = lstValents.moveFirst(); bMore; bMore = lstValents.moveNext()) {
+        CQRVRegistryValent valent;
+        if (!lstValents.getCurrent(valent) || valent.m_dwType != dwType)
+            continue;
+        const Record record = makeRecord(valent);
+        lstValues.add(record, lTag++);
+    }
+    return true;
+}
 
 } // namespace qrv_detail
