@@ -67,8 +67,10 @@ public:
     // nothing escapes it: a copy whose allocation failed ends up empty, not raising.
     CQRVBuffer(const CQRVBuffer& other) : m_pBuffer(nullptr), m_ulNumElems(0) { *this = other; }
 
-    // The three virtual operations come first, in this order; the destructor is
-    // virtual too because list nodes delete strings through their static type.
+    // The three virtual operations come first, in this order. The destructor is
+    // virtual as well: pointer nodes delete the strings they own through a pointer,
+    // and deleting a polymorphic object whose destructor is not virtual is unsafe
+    // (and a -Wdelete-non-virtual-dtor error in these builds).
     virtual bool allocate(unsigned long ulNumElems);
     virtual bool release();
     virtual bool resize(unsigned long ulNumElems);
