@@ -2,6 +2,7 @@
 // the key's export and import.
 #include "qrv_registry_file.h"
 
+#include "internal/qrv_registry_detail.h"
 #include "qrv_dbllist.h"
 #include "qrv_directory.h"
 #include "qrv_ini.h"
@@ -19,10 +20,9 @@ namespace {
 const REGSAM kReadAccess = KEY_READ;                 // 0x20019
 const REGSAM kImportAccess = KEY_READ | KEY_WRITE;   // 0x2001F
 
-const wchar_t* textOf(const CQRVWCharString& sz)
-{
-    return sz.isValid() ? reinterpret_cast<const wchar_t*>(sz.getBuffer()) : L"";
-}
+using qrv_detail::KeyCloser;
+using qrv_detail::regText;
+using qrv_detail::regTextOrEmpty;
 
 // The five predefined roots the format names. Every other handle is written as
 // HKEY_CURRENT_USER; every other name is read as HKEY_LOCAL_MACHINE.
@@ -146,17 +146,34 @@ bool unquote(const CQRVWCharString& szData, CQRVWCharString& szText)
     return true;
 }
 
-// Closes a key at the end of an operation, whichever way it leaves.
-class KeyCloser {
-public:
-    explicit KeyCloser(CQRVRegistryKey& key) : m_key(key) {}
-    ~KeyCloser() { m_key.close(); }
-    KeyCloser(const KeyCloser&) = delete;
-    KeyCloser& operator=(const KeyCloser&) = delete;
+// One group of a key's entries: collect(key, list) gathers the key's values of one
+// type as records, and each record is handed to write(name, entryText(record)) in
+// the collector's order.
+template <typename Record, typename Write, typename Collect, typename EntryText>
+void exportEntries(HKEY hRoot, const CQRVWCharString& szKeyPath, Write& write, Collect collect,
+                   EntryText entryText)
+{
+    CQRVRegistryKey key(hRoot, szKeyPath, kReadAccess, false, 0);
+    CQRVDblList<CQRVObjNode<Record>> lstValues;
+    collect(key, lstValues);
+    for (bool bMore = lstValues.moveFirst(); bMore; bMore = lstValues.moveNext()) {
+        Record record;
+        if (lstValues.getCurrent(record))
+            write(record.m_szName, entryText(record));
+    }
+}
 
-private:
-    CQRVRegistryKey& m_key;
-};
+// The frame of the hive forms: enable szPrivilege for this process (it stays enabled),
+// then run call() on the key, opened for it and closed afterwards. False when the
+// privilege or the key cannot be had.
+template <typename Call>
+bool onPrivilegedKey(CQRVRegistryKey& key, const wchar_t* szPrivilege, Call call)
+{
+    HANDLE hToken = nullptr;
+    if (!CQRVWindowsProcess().setPrivilege(CQRVWCharString(szPrivilege), true, &hToken))
+        return false;
+    return qrv_detail::withOpenKey(key, call);
+}
 
 } // namespace
 
@@ -175,7 +192,7 @@ bool CQRVRegistryFile::save(HKEY hRoot, const CQRVWCharString& szKeyPath, bool b
 {
     return qrvAbsorb(false, QRV_HERE, [&] {
         if (bOverwrite)
-            ::DeleteFileW(textOf(m_szFileName));
+            ::DeleteFileW(regTextOrEmpty(m_szFileName));
 
         // The profile functions do not make folders; a missing one is created here,
         // and whether that worked shows in the entries' own write failures.
@@ -201,72 +218,46 @@ bool CQRVRegistryFile::saveKey(HKEY hRoot, const CQRVWCharString& szKeyPath)
         };
         const CQRVWCharString szQuote(L"\"");
 
-        {
-            CQRVRegistryKey key(hRoot, szKeyPath, kReadAccess, false, 0);
-            CQRVRegistryDwordValueList lstValues;
-            key.getDwordValues(lstValues);
-            for (bool bMore = lstValues.moveFirst(); bMore; bMore = lstValues.moveNext()) {
-                CQRVRegistryDwordValue record;
-                if (lstValues.getCurrent(record))
-                    writeEntry(record.m_szName, CQRVWCharString(L"REG_DWORD:")
-                                                    + CQRVWCharString(record.m_dwValue, nsHex, 8, true));
-            }
-        }
-        {
-            CQRVRegistryKey key(hRoot, szKeyPath, kReadAccess, false, 0);
-            CQRVRegistryStringValueList lstValues;
-            key.getStringValues(lstValues);
-            for (bool bMore = lstValues.moveFirst(); bMore; bMore = lstValues.moveNext()) {
-                CQRVRegistryStringValue record;
-                if (lstValues.getCurrent(record))
-                    writeEntry(record.m_szName, CQRVWCharString(L"REG_SZ:") + szQuote + record.m_szValue + szQuote);
-            }
-        }
-        {
-            CQRVRegistryKey key(hRoot, szKeyPath, kReadAccess, false, 0);
-            CQRVRegistryStringValueList lstValues;
-            key.getExpandStringValues(lstValues, false);
-            for (bool bMore = lstValues.moveFirst(); bMore; bMore = lstValues.moveNext()) {
-                CQRVRegistryStringValue record;
-                if (lstValues.getCurrent(record))
-                    writeEntry(record.m_szName,
-                               CQRVWCharString(L"REG_SZ_EXPAND:") + szQuote + record.m_szValue + szQuote);
-            }
-        }
-        {
-            CQRVRegistryKey key(hRoot, szKeyPath, kReadAccess, false, 0);
-            CQRVRegistryMultiStringValueList lstValues;
-            key.getMultiStringValues(lstValues);
-            const CQRVWCharString szPrefix(L"REG_SZ_MULTI:");
-            for (bool bMore = lstValues.moveFirst(); bMore; bMore = lstValues.moveNext()) {
-                CQRVRegistryMultiStringValue record;
-                if (!lstValues.getCurrent(record))
-                    continue;
+        exportEntries<CQRVRegistryDwordValue>(
+            hRoot, szKeyPath, writeEntry,
+            [](CQRVRegistryKey& key, CQRVRegistryDwordValueList& lst) { key.getDwordValues(lst); },
+            [](const CQRVRegistryDwordValue& record) {
+                return CQRVWCharString(L"REG_DWORD:") + CQRVWCharString(record.m_dwValue, nsHex, 8, true);
+            });
+        exportEntries<CQRVRegistryStringValue>(
+            hRoot, szKeyPath, writeEntry,
+            [](CQRVRegistryKey& key, CQRVRegistryStringValueList& lst) { key.getStringValues(lst); },
+            [&](const CQRVRegistryStringValue& record) {
+                return CQRVWCharString(L"REG_SZ:") + szQuote + record.m_szValue + szQuote;
+            });
+        exportEntries<CQRVRegistryStringValue>(
+            hRoot, szKeyPath, writeEntry,
+            [](CQRVRegistryKey& key, CQRVRegistryStringValueList& lst) { key.getExpandStringValues(lst, false); },
+            [&](const CQRVRegistryStringValue& record) {
+                return CQRVWCharString(L"REG_SZ_EXPAND:") + szQuote + record.m_szValue + szQuote;
+            });
+        exportEntries<CQRVRegistryMultiStringValue>(
+            hRoot, szKeyPath, writeEntry,
+            [](CQRVRegistryKey& key, CQRVRegistryMultiStringValueList& lst) { key.getMultiStringValues(lst); },
+            [](const CQRVRegistryMultiStringValue& record) {
+                const CQRVWCharString szPrefix(L"REG_SZ_MULTI:");
                 CQRVWCharString szText(szPrefix);
-                CQRVRegStringList& lstStrings = record.m_lstStrings;
-                for (bool bString = lstStrings.moveFirst(); bString; bString = lstStrings.moveNext()) {
-                    CQRVWCharString szString;
-                    lstStrings.getCurrent(szString);
+                for (const CQRVObjNode<CQRVWCharString>* pNode = record.m_lstStrings.m_pHead; pNode;
+                     pNode = pNode->m_pNext) {
                     // No ',' while nothing follows the prefix, so a leading empty
                     // string (an empty dump) does not start the data with a ','.
                     if (!szText.endsWith(szPrefix))
                         szText += CQRVWCharString(L",");
-                    szText += dumpOf(szString);
+                    szText += dumpOf(pNode->m_object);
                 }
-                writeEntry(record.m_szName, szText);
-            }
-        }
-        {
-            CQRVRegistryKey key(hRoot, szKeyPath, kReadAccess, false, 0);
-            CQRVRegistryBinaryValueList lstValues;
-            key.getBinaryValues(lstValues);
-            for (bool bMore = lstValues.moveFirst(); bMore; bMore = lstValues.moveNext()) {
-                CQRVRegistryBinaryValue record;
-                if (lstValues.getCurrent(record))
-                    writeEntry(record.m_szName,
-                               CQRVWCharString(L"REG_BINARY:") + dumpOf(record.m_bufData.toWideBuffer()));
-            }
-        }
+                return szText;
+            });
+        exportEntries<CQRVRegistryBinaryValue>(
+            hRoot, szKeyPath, writeEntry,
+            [](CQRVRegistryKey& key, CQRVRegistryBinaryValueList& lst) { key.getBinaryValues(lst); },
+            [](const CQRVRegistryBinaryValue& record) {
+                return CQRVWCharString(L"REG_BINARY:") + dumpOf(record.m_bufData.toWideBuffer());
+            });
         return true;
     });
 
@@ -408,18 +399,14 @@ bool CQRVRegistryFile::exportRegistryKey(CQRVRegistryKey& key, const CQRVWCharSt
         // The hive form. RegSaveKeyW refuses an existing file, so overwriting means
         // deleting it first. The privilege stays enabled afterwards.
         if (bOverwrite)
-            ::DeleteFileW(textOf(szExportFileName));
-        HANDLE hToken = nullptr;
-        if (!CQRVWindowsProcess().setPrivilege(CQRVWCharString(L"SeBackupPrivilege"), true, &hToken))
-            return false;
-        KeyCloser closer(key);
-        if (!key.isOpen() && !key.open())
-            return false;
-        const LONG lResult = ::RegSaveKeyW(key.m_hKey, textOf(szExportFileName), nullptr);
-        if (lResult != ERROR_SUCCESS)
-            throw CQRVRegSaveKeyException(key.m_szKeyPath.isValid() ? textOf(key.m_szKeyPath) : nullptr,
-                                          static_cast<int>(lResult), L"CQRVRegistryKey", L"exportKey", QRV_HERE);
-        return true;
+            ::DeleteFileW(regTextOrEmpty(szExportFileName));
+        return onPrivilegedKey(key, L"SeBackupPrivilege", [&] {
+            const LONG lResult = ::RegSaveKeyW(key.m_hKey, regTextOrEmpty(szExportFileName), nullptr);
+            if (lResult != ERROR_SUCCESS)
+                throw CQRVRegSaveKeyException(regText(key.m_szKeyPath), static_cast<int>(lResult),
+                                              L"CQRVRegistryKey", L"exportKey", QRV_HERE);
+            return true;
+        });
     });
 }
 
@@ -435,17 +422,12 @@ bool CQRVRegistryFile::importRegistryKey(CQRVRegistryKey& key, const CQRVWCharSt
             return file.load();
         }
 
-        HANDLE hToken = nullptr;
-        if (!CQRVWindowsProcess().setPrivilege(CQRVWCharString(L"SeRestorePrivilege"), true, &hToken))
-            return false;
-        KeyCloser closer(key);
-        if (!key.isOpen() && !key.open())
-            return false;
-        const LONG lResult = ::RegRestoreKeyW(key.m_hKey, textOf(szImportFileName), dwFlags);
-        if (lResult != ERROR_SUCCESS)
-            throw CQRVRegRestoreKeyException(key.m_szKeyPath.isValid() ? textOf(key.m_szKeyPath) : nullptr,
-                                             static_cast<int>(lResult), L"CQRVRegistryKey", L"importKey",
-                                             QRV_HERE);
-        return true;
+        return onPrivilegedKey(key, L"SeRestorePrivilege", [&] {
+            const LONG lResult = ::RegRestoreKeyW(key.m_hKey, regTextOrEmpty(szImportFileName), dwFlags);
+            if (lResult != ERROR_SUCCESS)
+                throw CQRVRegRestoreKeyException(regText(key.m_szKeyPath), static_cast<int>(lResult),
+                                                 L"CQRVRegistryKey", L"importKey", QRV_HERE);
+            return true;
+        });
     });
 }
