@@ -158,3 +158,15 @@ bool CQRVProduct::readProductVersion(long& lMajorVer, long& lMinorVer, long& lBu
     lPatchVer = lVersion[3];
     return true;
 }
+
+bool CQRVProduct::testInstalledVersion(long lMajorVer, long lMinorVer, long lBuildVer, long lPatchVer)
+{
+    long lRequested[4] = {lMajorVer, lMinorVer, lBuildVer, lPatchVer};
+    if (!checkParms(lRequested))
+        throw CQRVBadArgException(L"lMinorVer, lBuildVer, or lPatchVer", L"Cannot have value after QRV_DONT_CARE",
+                                  QRV_HERE);
+    long lInstalled[4] = {0, 0, 0, 0};
+    if (!getProductVersion(lInstalled[0], lInstalled[1], lInstalled[2], lInstalled[3]))
+        return false;
+    return isVersionInstalled(lRequested, lInstalled);
+}

@@ -31,14 +31,7 @@ bool CQRVProduct_RSX::isInstalled(long lMajorVer, long lMinorVer, long lBuildVer
 {
     QRV_TRACE(kClassName, L"isInstalled");
     return qrvTrace.logical(qrvAbsorb(false, QRV_HERE, [&] {
-        long lRequested[4] = {lMajorVer, lMinorVer, lBuildVer, lPatchVer};
-        if (!checkParms(lRequested))
-            throw CQRVBadArgException(L"lMinorVer, lBuildVer, or lPatchVer", L"Cannot have value after QRV_DONT_CARE",
-                                      QRV_HERE);
-        long lInstalled[4] = {0, 0, 0, 0};
-        if (!getProductVersion(lInstalled[0], lInstalled[1], lInstalled[2], lInstalled[3]))
-            return false;
-        return isVersionInstalled(lRequested, lInstalled);
+        return testInstalledVersion(lMajorVer, lMinorVer, lBuildVer, lPatchVer);
     }, QRVErrorSource::Errno));
 }
 

@@ -59,6 +59,12 @@ protected:
     // are written only on success. Not traced: the products' getProductVersion is.
     bool readProductVersion(long& lMajorVer, long& lMinorVer, long& lBuildVer, long& lPatchVer);
 
+    // The version test of the products' isInstalled (or the suite's isCoreInstalled):
+    // a request that breaks the QRV_DONT_CARE rule raises CQRVBadArgException, which
+    // the caller's catch logs; an unreadable version gives false; otherwise the
+    // installed version is compared with the request. Not traced: the callers are.
+    bool testInstalledVersion(long lMajorVer, long lMinorVer, long lBuildVer, long lPatchVer);
+
     // Appends a location (the list owns it from here on).
     bool addRegistryInfo(CQRVProductRegistryInfo* pInfo);
 
