@@ -26,23 +26,11 @@ bool CQRVPolicyDwordSetting::getPolicy(PolicyLocation location, unsigned long& u
 {
     QRV_TRACE(kClassName, L"getPolicy");
     return qrvTrace.logical(qrvAbsorb(false, QRV_HERE, [&] {
-        if (bUseCache && m_bCacheValid) {
-            ulValue = m_cache;
-            return true;
-        }
-        if (m_source != psRegistry) {
-            qrv_detail::notePolicySourceUnsupported(kClassName, L"getPolicy", QRV_HERE);
-            return false;
-        }
-        CQRVRegistryDword value(qrv_detail::policyLocationRoot(location), getValueLocation(location, szSubstitution),
-                                m_valueName, KEY_READ, false, 0);
-        unsigned long ulRead = 0;
-        if (!value.getValue(ulRead, false))
-            return false;
-        ulValue = ulRead;
-        m_cache = ulRead;
-        m_bCacheValid = true;
-        return true;
+        return readPolicy(kClassName, QRV_HERE, location, ulValue, bUseCache, szSubstitution,
+                          [&](HKEY hRoot, const CQRVWCharString& szPath, unsigned long& ulRead) {
+                              CQRVRegistryDword value(hRoot, szPath, m_valueName, KEY_READ, false, 0);
+                              return value.getValue(ulRead, false);
+                          });
     }));
 }
 
@@ -51,16 +39,11 @@ bool CQRVPolicyDwordSetting::setPolicy(PolicyLocation location, const unsigned l
 {
     QRV_TRACE(kClassName, L"setPolicy");
     return qrvTrace.passFail(qrvAbsorb(false, QRV_HERE, [&] {
-        if (m_source != psRegistry) {
-            qrv_detail::notePolicySourceUnsupported(kClassName, L"setPolicy", QRV_HERE);
-            return false;
-        }
-        CQRVRegistryDword value(qrv_detail::policyLocationRoot(location), getValueLocation(location, szSubstitution),
-                                m_valueName, KEY_READ | KEY_WRITE, bCreate, ulOptions);
-        if (!value.setValue(ulValue, false))
-            return false;
-        m_cache = ulValue;
-        m_bCacheValid = true;
-        return true;
+        return writePolicy(kClassName, QRV_HERE, location, ulValue, szSubstitution,
+                           [&](HKEY hRoot, const CQRVWCharString& szPath) {
+                               CQRVRegistryDword value(hRoot, szPath, m_valueName, KEY_READ | KEY_WRITE, bCreate,
+                                                       ulOptions);
+                               return value.setValue(ulValue, false);
+                           });
     }));
 }

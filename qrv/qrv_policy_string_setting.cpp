@@ -29,31 +29,15 @@ bool CQRVPolicyStringSetting::getPolicy(PolicyLocation location, CQRVWCharString
 {
     QRV_TRACE(kClassName, L"getPolicy");
     return qrvTrace.logical(qrvAbsorb(false, QRV_HERE, [&] {
-        if (bUseCache && m_bCacheValid) {
-            szValue = m_cache;
-            return true;
-        }
-        if (m_source != psRegistry) {
-            qrv_detail::notePolicySourceUnsupported(kClassName, L"getPolicy", QRV_HERE);
-            return false;
-        }
-        HKEY hRoot = qrv_detail::policyLocationRoot(location);
-        CQRVWCharString szPath = getValueLocation(location, szSubstitution);
-        CQRVWCharString szRead;
-        bool bRead = false;
-        if (m_bExpand) {
-            CQRVRegistryStringExpand value(hRoot, szPath, m_valueName, KEY_READ, false, 0);
-            bRead = value.getValue(szRead, false, true);
-        } else {
-            CQRVRegistryString value(hRoot, szPath, m_valueName, KEY_READ, false, 0);
-            bRead = value.getValue(szRead, false);
-        }
-        if (!bRead)
-            return false;
-        szValue = szRead;
-        m_cache = szRead;
-        m_bCacheValid = true;
-        return true;
+        return readPolicy(kClassName, QRV_HERE, location, szValue, bUseCache, szSubstitution,
+                          [&](HKEY hRoot, const CQRVWCharString& szPath, CQRVWCharString& szRead) {
+                              if (m_bExpand) {
+                                  CQRVRegistryStringExpand value(hRoot, szPath, m_valueName, KEY_READ, false, 0);
+                                  return value.getValue(szRead, false, true);
+                              }
+                              CQRVRegistryString value(hRoot, szPath, m_valueName, KEY_READ, false, 0);
+                              return value.getValue(szRead, false);
+                          });
     }));
 }
 
@@ -62,24 +46,16 @@ bool CQRVPolicyStringSetting::setPolicy(PolicyLocation location, const CQRVWChar
 {
     QRV_TRACE(kClassName, L"setPolicy");
     return qrvTrace.passFail(qrvAbsorb(false, QRV_HERE, [&] {
-        if (m_source != psRegistry) {
-            qrv_detail::notePolicySourceUnsupported(kClassName, L"setPolicy", QRV_HERE);
-            return false;
-        }
-        HKEY hRoot = qrv_detail::policyLocationRoot(location);
-        CQRVWCharString szPath = getValueLocation(location, szSubstitution);
-        bool bWritten = false;
-        if (m_bExpand) {
-            CQRVRegistryStringExpand value(hRoot, szPath, m_valueName, KEY_READ | KEY_WRITE, bCreate, ulOptions);
-            bWritten = value.setValue(szValue, false);
-        } else {
-            CQRVRegistryString value(hRoot, szPath, m_valueName, KEY_READ | KEY_WRITE, bCreate, ulOptions);
-            bWritten = value.setValue(szValue, false);
-        }
-        if (!bWritten)
-            return false;
-        m_cache = szValue;
-        m_bCacheValid = true;
-        return true;
+        return writePolicy(kClassName, QRV_HERE, location, szValue, szSubstitution,
+                           [&](HKEY hRoot, const CQRVWCharString& szPath) {
+                               const REGSAM samAccess = KEY_READ | KEY_WRITE;
+                               if (m_bExpand) {
+                                   CQRVRegistryStringExpand value(hRoot, szPath, m_valueName, samAccess, bCreate,
+                                                                  ulOptions);
+                                   return value.setValue(szValue, false);
+                               }
+                               CQRVRegistryString value(hRoot, szPath, m_valueName, samAccess, bCreate, ulOptions);
+                               return value.setValue(szValue, false);
+                           });
     }));
 }

@@ -281,6 +281,49 @@ protected:
     // Settings are held and destroyed by their concrete type, never through this base.
     ~CQRVPolicySetting() = default;
 
+    // The steps both kinds take around their registry read. The cache answers when
+    // bUseCache and it is valid; a source other than the registry is recorded (as
+    // szClassName's getPolicy, at sourceFile:line) and refused; otherwise
+    // read(root, key path, out) reads the location and a value read fills the cache.
+    // value is written only on success. The caller's catch handles what read raises.
+    template <typename Read>
+    bool readPolicy(const wchar_t* szClassName, const wchar_t* sourceFile, int line, PolicyLocation location,
+                    T& value, bool bUseCache, const CQRVWCharString& szSubstitution, Read&& read)
+    {
+        if (bUseCache && m_bCacheValid) {
+            value = m_cache;
+            return true;
+        }
+        if (m_source != psRegistry) {
+            qrv_detail::notePolicySourceUnsupported(szClassName, L"getPolicy", sourceFile, line);
+            return false;
+        }
+        T readValue = T();
+        if (!read(qrv_detail::policyLocationRoot(location), getValueLocation(location, szSubstitution), readValue))
+            return false;
+        value = readValue;
+        m_cache = readValue;
+        m_bCacheValid = true;
+        return true;
+    }
+
+    // The write counterpart: refuses a source other than the registry, otherwise
+    // write(root, key path) writes the value, which then fills the cache.
+    template <typename Write>
+    bool writePolicy(const wchar_t* szClassName, const wchar_t* sourceFile, int line, PolicyLocation location,
+                     const T& value, const CQRVWCharString& szSubstitution, Write&& write)
+    {
+        if (m_source != psRegistry) {
+            qrv_detail::notePolicySourceUnsupported(szClassName, L"setPolicy", sourceFile, line);
+            return false;
+        }
+        if (!write(qrv_detail::policyLocationRoot(location), getValueLocation(location, szSubstitution)))
+            return false;
+        m_cache = value;
+        m_bCacheValid = true;
+        return true;
+    }
+
     int m_source;
     int m_type;
     CQRVWCharString m_vendorName;
