@@ -3,8 +3,23 @@
 #include "qrv_product_policy.h"
 
 namespace {
+
 const wchar_t kClassName[] = L"CQRVProductPolicy";
+
+// Copies the setting tagged nId out of one of the setting lists; a missing one writes
+// CQRVGetPolicySettingWarning (at sourceFile:line) and gives false.
+template <typename Setting>
+bool copySetting(CQRVDblList<CQRVObjNode<Setting> >& lstSettings, int nId, Setting& setting,
+                 const wchar_t* sourceFile, int line)
+{
+    if (!lstSettings.findKey(static_cast<long>(nId)) || !lstSettings.getCurrent(setting)) {
+        qrvNote<CQRVGetPolicySettingWarning>(nId, sourceFile, line);
+        return false;
+    }
+    return true;
 }
+
+} // namespace
 
 CQRVProductPolicy::CQRVProductPolicy(const CQRVPolicySearchPolicy& searchPolicy)
 {
@@ -42,25 +57,15 @@ bool CQRVProductPolicy::addPolicySetting(const CQRVPolicyStringSetting& setting)
 bool CQRVProductPolicy::getPolicySetting(int nId, CQRVPolicyDwordSetting& setting)
 {
     QRV_TRACE(kClassName, L"getPolicySetting");
-    return qrvTrace.passFail(qrvAbsorb(false, QRV_HERE, [&] {
-        if (!m_lstDwordSettings.findKey(static_cast<long>(nId)) || !m_lstDwordSettings.getCurrent(setting)) {
-            qrvNote<CQRVGetPolicySettingWarning>(nId, QRV_HERE);
-            return false;
-        }
-        return true;
-    }));
+    return qrvTrace.passFail(
+        qrvAbsorb(false, QRV_HERE, [&] { return copySetting(m_lstDwordSettings, nId, setting, QRV_HERE); }));
 }
 
 bool CQRVProductPolicy::getPolicySetting(int nId, CQRVPolicyStringSetting& setting)
 {
     QRV_TRACE(kClassName, L"getPolicySetting");
-    return qrvTrace.passFail(qrvAbsorb(false, QRV_HERE, [&] {
-        if (!m_lstStringSettings.findKey(static_cast<long>(nId)) || !m_lstStringSettings.getCurrent(setting)) {
-            qrvNote<CQRVGetPolicySettingWarning>(nId, QRV_HERE);
-            return false;
-        }
-        return true;
-    }));
+    return qrvTrace.passFail(
+        qrvAbsorb(false, QRV_HERE, [&] { return copySetting(m_lstStringSettings, nId, setting, QRV_HERE); }));
 }
 
 bool CQRVProductPolicy::getPolicy(int nId, unsigned long& ulValue, bool bNoDefault,
