@@ -348,8 +348,8 @@ bool CQRVRegistryKey::queryMultipleValues(CQRVRegistryValentList& lstValues)
             const unsigned long ulElems = szName.m_ulNumElems;
             wchar_t* pCopy = ulElems ? new (std::nothrow) wchar_t[ulElems] : nullptr;
             if (!pCopy) {
-                qrvNote<CQRVLogDebug>(L"pValent.ve_valuename = NULL", 0, RESULT_PASS_FAIL, nullptr,
-                                      nullptr, nullptr, 0);
+                qrvNote<CQRVLogDebug>(L"pValent.ve_valuename = NULL", 0, RESULT_PASS_FAIL, kKeyClass,
+                                      L"queryMultipleValues", QRV_HERE);
                 continue;
             }
             std::memcpy(pCopy, szName.m_pBuffer, ulElems * sizeof(wchar_t));
