@@ -5,6 +5,7 @@
 
 namespace {
 const wchar_t kClassName[] = L"CQRVProductRegistryInfo";
+const wchar_t kRsxClassName[] = L"CQRVProductRegistryInfo_RSX";
 }
 
 CQRVProductRegistryInfo::CQRVProductRegistryInfo(const CQRVWCharString& szKeyPath,
@@ -66,10 +67,12 @@ CQRVProductRegistryInfo_RSX::CQRVProductRegistryInfo_RSX(const CQRVWCharString& 
     : CQRVProductRegistryInfo(szKeyPath, szVersionValueName, szInstallPathValueName),
       m_szPdaInstalledValueName(szPdaInstalledValueName)
 {
+    QRV_TRACE(kRsxClassName, L"CQRVProductRegistryInfo_RSX");
+    qrvTrace.passFail(true);
 }
 
 CQRVProductRegistryInfo_RSX::~CQRVProductRegistryInfo_RSX()
 {
-    QRV_TRACE(L"CQRVProductRegistryInfo_RSX", L"~CQRVProductRegistryInfo_RSX");
+    QRV_TRACE(kRsxClassName, L"~CQRVProductRegistryInfo_RSX");
     qrvTrace.passFail(true);
 }

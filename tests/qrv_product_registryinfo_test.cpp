@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "qrv_product_registryinfo.h"
+#include "qrv_test_support.h"
 
 namespace {
 CQRVWCharString s(const wchar_t* text)
@@ -37,4 +38,22 @@ TEST(ProductRegistryInfoTest, AssignmentCopiesTheNames)
     target = static_cast<const CQRVProductRegistryInfo*>(nullptr);
     EXPECT_TRUE(target == other) << "a null record changes nothing";
 
+}
+
+TEST(ProductRegistryInfoTest, BackupRecordTracesItsConstruction)
+{
+    QRVLogCapture capture;
+    capture.setDword(L"DynamicLogging", 1);
+    capture.setDword(L"LogDetail", 0x300); // ENTRY and EXIT records
+    {
+        CQRVProductRegistryInfo_RSX info(s(L"K"), s(L"Version"), s(L"InstallPath"), s(L"PDAINSTALLED"));
+    }
+    size_t nConstructed = 0;
+    for (const std::wstring& line : capture.linesWith(L"<EXIT> ")) {
+        if (line.find(L"<CQRVProductRegistryInfo_RSX::CQRVProductRegistryInfo_RSX> <Passed> ") != std::wstring::npos)
+            ++nConstructed;
+    }
+    EXPECT_EQ(1u, nConstructed);
+    EXPECT_EQ(capture.linesWith(L"<ENTRY> ").size(), capture.linesWith(L"<EXIT> ").size())
+        << "every ENTRY has its EXIT";
 }
