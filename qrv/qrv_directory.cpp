@@ -16,11 +16,14 @@ const wchar_t* textOf(const CQRVWCharString& sz)
 CQRVDirectory::CQRVDirectory(const CQRVWCharString& szPath)
 {
     QRV_TRACE(L"CQRVDirectory", L"Constructor");
-    const bool bResult = qrvAbsorb(false, QRV_HERE, [&] {
-        if (!setDirectoryName(szPath))
-            throw CQRVDirectoryInitException(QRV_HERE);
-        return true;
-    });
+    const bool bResult = qrvAbsorb(
+        false, QRV_HERE,
+        [&] {
+            if (!setDirectoryName(szPath))
+                throw CQRVDirectoryInitException(QRV_HERE);
+            return true;
+        },
+        QRVErrorSource::NoCode);
     qrvTrace.passFail(bResult);
 }
 
@@ -33,11 +36,14 @@ CQRVDirectory::~CQRVDirectory()
 bool CQRVDirectory::setDirectoryName(const CQRVWCharString& szPath)
 {
     QRV_TRACE(L"CQRVDirectory", L"setDirectoryName");
-    return qrvTrace.passFail(qrvAbsorb(false, QRV_HERE, [&] {
-        m_name = szPath;
-        // A string assignment that could not copy leaves the target without storage.
-        return m_name.isValid() == szPath.isValid();
-    }));
+    return qrvTrace.passFail(qrvAbsorb(
+        false, QRV_HERE,
+        [&] {
+            m_name = szPath;
+            // A string assignment that could not copy leaves the target without storage.
+            return m_name.isValid() == szPath.isValid();
+        },
+        QRVErrorSource::NoCode));
 }
 
 bool CQRVDirectory::isValidDirectory()

@@ -20,7 +20,7 @@ CQRVEnvironmentVariable::CQRVEnvironmentVariable(const CQRVWCharString& name)
 bool CQRVEnvironmentVariable::getValue(CQRVWCharString& out) const
 {
     QRV_TRACE(L"CQRVEnvironmentVariable", L"getValue");
-    return qrvTrace.logical(qrvAbsorb(false, QRV_HERE, [&] {
+    return qrvTrace.logical(qrvAbsorbFailuresOnly(false, QRV_HERE, [&] {
         if (!m_name.isValid())
             throw CQRVUnknownVariableNameException(QRV_HERE);
         CQRVBuffer<unsigned short> value(kMaxValueUnits);

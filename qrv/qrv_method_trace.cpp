@@ -51,7 +51,11 @@ bool CQRVMethodTrace::logical(bool bResult) noexcept
 
 void qrvLogUnhandled(const wchar_t* sourceFile, int line, QRVErrorSource source) noexcept
 {
-    const int code = source == QRVErrorSource::Errno ? errno : static_cast<int>(::GetLastError());
+    int code = -1;
+    if (source == QRVErrorSource::Errno)
+        code = errno;
+    else if (source == QRVErrorSource::LastError)
+        code = static_cast<int>(::GetLastError());
     CQRVUnhandledExceptionException unhandled(code, sourceFile, line, OUTPUT_TEXT, true, false);
     (void)unhandled;
 }

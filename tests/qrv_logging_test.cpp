@@ -152,6 +152,24 @@ TEST(LogProtocolTest, NonLibraryFailuresAreLoggedAsUnhandled)
     EXPECT_EQ(1u, capture.linesWith(L"Index out of array bounds").size());
 }
 
+TEST(LogProtocolTest, FailuresOnlyCatchPassesForeignExceptionsAsUnhandled)
+{
+    QRVLogCapture capture;
+    EXPECT_EQ(-5, qrvAbsorbFailuresOnly(-5, QRV_HERE, []() -> int { throw CQRVUnknownVariableNameException(QRV_HERE); }));
+    EXPECT_EQ(1u, capture.linesWith(L"The environment variable name has not been initialized").size());
+    try {
+        qrvAbsorbFailuresOnly(true, QRV_HERE, []() -> bool { throw 7; });
+        ADD_FAILURE() << "a foreign exception must reach the caller";
+    } catch (CQRVUnhandledExceptionException& unhandled) {
+        EXPECT_EQ(-1, unhandled.m_record.resultValue);
+        EXPECT_TRUE(unhandled.logged);
+    }
+    // Code -1 prints no error piece.
+    EXPECT_FALSE(qrvAbsorb(false, QRV_HERE, []() -> bool { throw 7; }, QRVErrorSource::NoCode));
+    const auto lines = capture.linesWith(L"\"An unhandled exception occurred\" <qrv_logging_test.cpp, ");
+    EXPECT_EQ(2u, lines.size());
+}
+
 TEST(MethodTraceTest, EntryAndExitLinesFollowDynamicLoggingAndDetail)
 {
     {

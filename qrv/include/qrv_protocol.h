@@ -14,6 +14,8 @@
 //            logged as CQRVUnhandledExceptionException; the caller gets failValue.
 // qrvAbsorbAll: every failure is logged as unhandled (operations without a handler by
 //            class); the caller gets failValue.
+// qrvAbsorbFailuresOnly: library failures give failValue, anything else is raised to
+//            the caller as CQRVUnhandledExceptionException (-1).
 // qrvPass:   the same logging, but the failure goes on to the caller (a failure
 //            object unchanged, anything else replaced by the helper's own class).
 #pragma once
@@ -42,8 +44,8 @@ constexpr const wchar_t* sourceBaseName(const wchar_t* path, const wchar_t* last
 // Source file and line of the call site, as the failure constructors take them.
 #define QRV_HERE ::qrv_detail::sourceBaseName(QRV_WIDEN(__FILE__)), __LINE__
 
-// Where the code of an unexpected (non-library) failure comes from.
-enum class QRVErrorSource { LastError, Errno };
+// Where the code of an unexpected (non-library) failure comes from; NoCode records -1.
+enum class QRVErrorSource { LastError, Errno, NoCode };
 
 // Writes a failure object that has not been written yet.
 inline void qrvEnsureLogged(CQRVLogging& failure) noexcept
@@ -84,6 +86,22 @@ R qrvAbsorbAll(R failValue, const wchar_t* sourceFile, int line, Body&& body,
         qrvLogUnhandled(sourceFile, line, source);
     }
     return failValue;
+}
+
+// Absorbs library failures (logged unless they were) but does not hide anything else:
+// a foreign exception goes on to the caller as CQRVUnhandledExceptionException with
+// code -1, written when it is made.
+template <typename R, typename Body>
+R qrvAbsorbFailuresOnly(R failValue, const wchar_t* sourceFile, int line, Body&& body)
+{
+    try {
+        return body();
+    } catch (CQRVLogging& failure) {
+        qrvEnsureLogged(failure);
+        return failValue;
+    } catch (...) {
+    }
+    throw CQRVUnhandledExceptionException(-1, sourceFile, line);
 }
 
 // The passing catch: makeFallback() builds the failure thrown in place of a
