@@ -69,7 +69,7 @@ make_prefix() {
     wineserver -w
     touch "$WINEPREFIX/.e2e-ready"
   fi
-  wineserver -p 2>/dev/null || true
+  wineserver -p >/dev/null 2>&1 || true
   DRIVE_C=$WINEPREFIX/drive_c
   COMMON_DIR=$DRIVE_C/Program\ Files/Common\ Files/Zarvik
   INSTALL_DIR=$DRIVE_C/Program\ Files/Zarvik/Quellant

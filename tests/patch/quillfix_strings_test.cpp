@@ -78,7 +78,7 @@ protected:
     // The string uId of exactly this language; false when the table or entry is missing.
     bool loadExact(UINT uId, LANGID langId, std::wstring& text)
     {
-        HRSRC hInfo = FindResourceExW(m_hModule, MAKEINTRESOURCEW(RT_STRING), MAKEINTRESOURCEW(uId / 16 + 1), langId);
+        HRSRC hInfo = FindResourceExW(m_hModule, RT_STRING, MAKEINTRESOURCEW(uId / 16 + 1), langId);
         if (hInfo == nullptr)
             return false;
         HGLOBAL hData = LoadResource(m_hModule, hInfo);
@@ -182,8 +182,9 @@ TEST_F(QuillfixResourcesTest, NamesAndSpareTextOnlyWhereExpected)
             EXPECT_FALSE(loadExact(IDS_APP_TITLE, language.langId, text));
             EXPECT_FALSE(loadExact(IDS_APP_CLASS, language.langId, text));
         }
-        if (language.langId != 0x0804 && language.langId != 0x0409)
+        if (language.langId != 0x0804 && language.langId != 0x0409) {
             EXPECT_FALSE(loadExact(IDS_WILL_BE_TERMINATED, language.langId, text));
+        }
     }
 }
 

@@ -1,0 +1,190 @@
+# quillfix.exe with its boxes on a virtual X display, answered with xdotool: the
+# caption and buttons of each box, the answers in the patch log, screenshots of the
+# restart question in English, German and Japanese (kept under <scratch>/screenshots),
+# and a Yes that starts the restart (in a prefix of its own: Wine ends the prefix's
+# session when asked to restart).
+source "$(dirname "$0")/quillfix_e2e_lib.sh"
+
+CAPTION='Quellant - Password Manager'
+SHOTS=$E2E_SCRATCH/screenshots
+mkdir -p "$SHOTS"
+rm -f "$SHOTS"/*.png
+
+# A display of our own; Wine's desktop process must see it from the start.
+Xvfb -displayfd 3 -screen 0 800x600x24 3>"$E2E_SCRATCH/display" >/dev/null 2>&1 &
+XVFB_PID=$!
+trap 'stop_prefix; kill "$XVFB_PID" 2>/dev/null' EXIT
+for _ in $(seq 1 50); do [ -s "$E2E_SCRATCH/display" ] && break; sleep 0.1; done
+[ -s "$E2E_SCRATCH/display" ] || { log "Xvfb did not start"; exit 1; }
+export DISPLAY=:$(head -n 1 "$E2E_SCRATCH/display")
+
+make_prefix "$E2E_SCRATCH/prefix"
+
+# start_quillfix <LC_ALL value> <desktop|plain> [arguments]: runs in the background.
+# The desktop form draws the caption bar, which the screenshots need.
+start_quillfix() {
+  local locale=$1 mode=$2
+  shift 2
+  rm -f "$E2E_SCRATCH/rc"
+  if [ "$mode" = desktop ]; then
+    # A desktop of its own per run: a desktop that is still closing is not reused.
+    (cd "$RUN_DIR" && LC_ALL=$locale "$WINE" explorer "/desktop=quillfix-${locale%%.*},640x480" quillfix.exe "$@" \
+       >/dev/null 2>&1 </dev/null; echo $? >"$E2E_SCRATCH/rc") >/dev/null 2>&1 &
+  else
+    (cd "$RUN_DIR" && LC_ALL=$locale "$WINE" quillfix.exe "$@" \
+       >/dev/null 2>&1 </dev/null; echo $? >"$E2E_SCRATCH/rc") >/dev/null 2>&1 &
+  fi
+}
+
+# wait_box: the window id of the box with the product's caption, empty after 20 s.
+wait_box() {
+  local id="" i
+  for i in $(seq 1 100); do
+    id=$(xdotool search --name "^$CAPTION\$" 2>/dev/null | head -n 1)
+    [ -n "$id" ] && break
+    sleep 0.2
+  done
+  printf '%s' "$id"
+}
+
+box_open() { [ -n "$(xdotool search --name "^$CAPTION\$" 2>/dev/null)" ]; }
+
+press() { xdotool key --window "$1" "$2" 2>/dev/null; sleep 0.7; }
+
+wait_exit() {
+  local i
+  for i in $(seq 1 100); do
+    [ -s "$E2E_SCRATCH/rc" ] && break
+    sleep 0.2
+  done
+  if [ ! -s "$E2E_SCRATCH/rc" ]; then
+    fail "quillfix.exe did not end"
+    wineserver -k
+  elif [ "$(cat "$E2E_SCRATCH/rc")" != 0 ]; then
+    fail "quillfix.exe exited with $(cat "$E2E_SCRATCH/rc")"
+  fi
+  # A key sent to a box can outlive it in Wine's input state and answer the next
+  # box at once: every run starts with a fresh wineserver.
+  wineserver -k >/dev/null 2>&1
+  wineserver -w >/dev/null 2>&1
+  wineserver -p >/dev/null 2>&1
+}
+
+# An OK box: the letters of Yes and No do nothing, Return presses OK.
+answer_ok_box() {
+  local id
+  id=$(wait_box)
+  if [ -z "$id" ]; then
+    fail "no box captioned \"$CAPTION\""
+    return
+  fi
+  press "$id" y
+  press "$id" n
+  box_open || fail "the box closed on Y or N: it has more than an OK button"
+  press "$id" Return
+}
+
+# restart_question <LC_ALL> <screenshot name> <expected log line>: answered No.
+restart_question() {
+  local locale=$1 shot=$2 line=$3 id
+  reset_machine
+  set_windows_version winxp
+  install_suite
+  start_quillfix "$locale" desktop
+  id=$(wait_box)
+  if [ -z "$id" ]; then
+    fail "no restart question; windows: $(xdotool search --name . getwindowname %@ 2>/dev/null | sort -u | tr '\n' '|')"
+  else
+    sleep 1
+    import -window root "$SHOTS/$shot" 2>/dev/null || fail "screenshot $shot failed"
+    press "$id" n
+  fi
+  wait_exit
+  check_file_text "$COMMON_DIR/$SVC" NEW-SERVICE
+  [ "$(reg_value "$SUITE_KEY\\Patch\\8103" updated)" = "$SVC" ] || fail "no patch record"
+  check_bytes "$INSTALL_DIR/patchlog.txt" "patch log" expected_log "$line"
+}
+
+scenario "restart question in English, answered No"
+restart_question en_US.UTF-8 restart_en.png "$MSG_1160 User select: 7"
+
+scenario "restart question in German, answered No"
+restart_question de_DE.UTF-8 restart_de.png \
+  "Die Installation des Patches ist abgeschlossen. Starten Sie das System neu, damit die Änderungen wirksam werden. User select: 7"
+
+scenario "restart question in Japanese, answered No"
+# Wine's dialog fonts have no Japanese glyphs; the CJK font of the host stands in.
+for font in "Tahoma" "MS Shell Dlg" "MS Shell Dlg 2" "MS UI Gothic"; do
+  reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$font" /d "Noto Sans CJK JP" /f
+done
+restart_question ja_JP.UTF-8 restart_ja.png \
+  "パッチのインストールが完了しました。変更を有効にするには、システムを再起動してください。 User select: 7"
+reg delete 'HKCU\Software\Wine\Fonts\Replacements' /f
+
+scenario "unsupported system: OK box"
+reset_machine
+set_windows_version win7
+install_suite
+start_quillfix en_US.UTF-8 plain
+answer_ok_box
+wait_exit
+check_untouched_machine
+check_bytes "$INSTALL_DIR/patchlog.txt" "patch log" expected_log "$MSG_1120 User select: 1"
+
+scenario "suite not installed: OK box"
+reset_machine
+set_windows_version vista
+start_quillfix en_US.UTF-8 plain /q
+answer_ok_box
+wait_exit
+check_untouched_machine
+check_bytes "$RUN_DIR/patchlog.txt" "patch log" expected_log "$MSG_1180 User select: 1"
+
+scenario "copy failure: OK box, no restart question"
+reset_machine
+set_windows_version winxp
+install_suite
+rm -f "$RUN_DIR/$SVC"
+start_quillfix en_US.UTF-8 plain
+answer_ok_box
+wait_exit
+check_file_text "$COMMON_DIR/$SVC" OLD-SERVICE
+check_bytes "$INSTALL_DIR/patchlog.txt" "patch log" expected_log \
+  "$MSG_1200 User select: 1" 'Failed to update file C:\Program Files\Common Files\Zarvik\qrv_reg_monitor_svc.exe'
+
+for shot in restart_en.png restart_de.png restart_ja.png; do
+  [ -s "$SHOTS/$shot" ] || fail "screenshot $shot missing"
+done
+
+# -- Yes restarts: its own prefix, traced so the restart request can be seen ----------
+scenario "restart question answered Yes"
+stop_prefix
+make_prefix "$E2E_SCRATCH/reboot-prefix"
+reset_machine
+set_windows_version winxp
+install_suite
+reg add "$LOGS_KEY" /v Logging /t REG_DWORD /d 1 /f
+reg add "$LOGS_KEY" /v DynamicLogging /t REG_DWORD /d 1 /f
+reg add "$LOGS_KEY" /v LogDetail /t REG_DWORD /d 0x0FFF /f
+reg add "$LOGS_KEY" /v TextOutput /d 'C:\qrvtrace.log' /f
+start_quillfix en_US.UTF-8 plain
+id=$(wait_box)
+if [ -z "$id" ]; then
+  fail "no restart question"
+else
+  press "$id" y
+fi
+wait_exit
+check_bytes "$INSTALL_DIR/patchlog.txt" "patch log" expected_log "$MSG_1160 User select: 6"
+trace=$(decode_log "$DRIVE_C/qrvtrace.log" 2>/dev/null)
+printf '%s\n' "$trace" | grep -q '<EXIT> <quillfix> <CQRVWinReboot::doReboot> <Passed>' ||
+  fail "doReboot did not report a started restart"
+[ "$(printf '%s\n' "$trace" | grep -c '<EXIT> <quillfix> <CQRVWinReboot::setShutdownPrivilege> <Passed>')" -eq 2 ] ||
+  fail "the privilege was not enabled and disabled again"
+# Wine restarts the prefix's session rather than the host; a fresh wineboot clears it.
+stop_prefix
+sleep 1
+rm -rf "$E2E_SCRATCH/reboot-prefix"
+
+log "screenshots: $SHOTS"
+finish
