@@ -1,9 +1,11 @@
 # Shared helpers of the quillfix end-to-end tests. Sourced, not run; ctest starts each
 # *_test.sh as: bash <script> <quillfix.exe> <wine-run wrapper> <scratch folder>.
 #
-# Each test makes a Wine prefix of its own under the scratch folder (the scenarios
-# change the Windows version Wine reports, and a restart ends the prefix's session),
-# and resets the suite's registry keys and files before every scenario.
+# The tests share one Wine prefix of their own beside their scratch folders, not the
+# build's prefix: the scenarios change the Windows version Wine reports. ctest runs
+# them one at a time (they hold the registry lock), each resets the suite's registry
+# keys and files before every scenario and stops the prefix's wineserver when done.
+# The restart test makes a further prefix, since a restart ends the prefix's session.
 
 set -u
 
@@ -15,6 +17,7 @@ E2E_SCENARIO=""
 
 mkdir -p "$E2E_SCRATCH"
 E2E_SCRATCH=$(readlink -f "$E2E_SCRATCH")
+E2E_PREFIX=$(dirname "$E2E_SCRATCH")/e2e_quillfix_prefix
 
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="

@@ -18,7 +18,7 @@ for _ in $(seq 1 50); do [ -s "$E2E_SCRATCH/display" ] && break; sleep 0.1; done
 [ -s "$E2E_SCRATCH/display" ] || { log "Xvfb did not start"; exit 1; }
 export DISPLAY=:$(head -n 1 "$E2E_SCRATCH/display")
 
-make_prefix "$E2E_SCRATCH/prefix"
+make_prefix "$E2E_PREFIX"
 
 # start_quillfix <LC_ALL value> <desktop|plain> [arguments]: runs in the background.
 # The desktop form draws the caption bar, which the screenshots need.

@@ -2,7 +2,7 @@
 # log, each scenario from a reset machine in one prefix of this test's own.
 source "$(dirname "$0")/quillfix_e2e_lib.sh"
 
-make_prefix "$E2E_SCRATCH/prefix"
+make_prefix "$E2E_PREFIX"
 SUCCESS_LINE="$MSG_1160 User select: 7"
 TARGET_WIN='C:\Program Files\Common Files\Zarvik\qrv_reg_monitor_svc.exe'
 

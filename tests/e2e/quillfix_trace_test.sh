@@ -2,7 +2,7 @@
 # whole run to the "TextOutput" file.
 source "$(dirname "$0")/quillfix_e2e_lib.sh"
 
-make_prefix "$E2E_SCRATCH/prefix"
+make_prefix "$E2E_PREFIX"
 
 scenario "traced silent run"
 reset_machine
