@@ -1,12 +1,4 @@
-# Cross toolchain for x86_64 Windows with the posix thread model (GoogleTest needs std::mutex).
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross toolchain for x86_64 Windows.
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(QRV_MINGW_TRIPLE x86_64-w64-mingw32)
-set(CMAKE_C_COMPILER   ${QRV_MINGW_TRIPLE}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${QRV_MINGW_TRIPLE}-g++-posix)
-set(CMAKE_RC_COMPILER  ${QRV_MINGW_TRIPLE}-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/${QRV_MINGW_TRIPLE})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+include(${CMAKE_CURRENT_LIST_DIR}/toolchain-mingw-common.cmake)

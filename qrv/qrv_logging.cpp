@@ -48,6 +48,17 @@ void CQRVLogging::writeAtDestruction(CQRVLogRecord& record, bool bShortForm) noe
         writeRecord(record, bShortForm);
 }
 
+void CQRVLogging::fillHead(CQRVLogRecord& record, int kind, const wchar_t* message, int resultValue,
+                           int resultType, const wchar_t* moduleName, const wchar_t* logFilePath) noexcept
+{
+    record.kind = kind;
+    qrvAssignText(record.message, message);
+    qrvAssignText(record.moduleName, moduleName);
+    qrvAssignText(record.logFilePath, logFilePath);
+    record.resultType = resultType;
+    record.resultValue = resultValue;
+}
+
 void CQRVLogging::copyRecord(CQRVLogRecord& to, const CQRVLogRecord& from) noexcept
 {
     try {
@@ -82,12 +93,7 @@ CQRVDetailedLog::CQRVDetailedLog(int kind, const wchar_t* message, int resultVal
     : CQRVLogging(logAtDestruction, outputMask)
 {
     qrv_detail::LastErrorKeeper keep;
-    m_record.kind = kind;
-    qrvAssignText(m_record.message, message);
-    qrvAssignText(m_record.moduleName, moduleName);
-    qrvAssignText(m_record.logFilePath, logFilePath);
-    m_record.resultType = resultType;
-    m_record.resultValue = resultValue;
+    fillHead(m_record, kind, message, resultValue, resultType, moduleName, logFilePath);
     qrvAssignText(m_record.objectName, objectName);
     qrvAssignText(m_record.functionName, functionName);
     qrvAssignText(m_record.sourceFile, sourceFile);

@@ -9,12 +9,7 @@ CQRVSimpleLog::CQRVSimpleLog(int kind, const wchar_t* message, int resultValue, 
     : CQRVLogging(logAtDestruction, outputMask)
 {
     qrv_detail::LastErrorKeeper keep;
-    m_record.kind = kind;
-    qrvAssignText(m_record.message, message);
-    qrvAssignText(m_record.moduleName, moduleName);
-    qrvAssignText(m_record.logFilePath, logFilePath);
-    m_record.resultType = resultType;
-    m_record.resultValue = resultValue;
+    fillHead(m_record, kind, message, resultValue, resultType, moduleName, logFilePath);
     if (logNow)
         writeRecord(m_record, true);
 }

@@ -33,6 +33,9 @@ protected:
     bool writeRecord(CQRVLogRecord& record, bool bShortForm) noexcept;
     // What the destructors do: write once more when logAtDestruction is set.
     void writeAtDestruction(CQRVLogRecord& record, bool bShortForm) noexcept;
+    // The six fields every log object has (kind to resultValue).
+    static void fillHead(CQRVLogRecord& record, int kind, const wchar_t* message, int resultValue,
+                         int resultType, const wchar_t* moduleName, const wchar_t* logFilePath) noexcept;
     // A copy of the record's fields; a copy that fails keeps the numbers only.
     static void copyRecord(CQRVLogRecord& to, const CQRVLogRecord& from) noexcept;
 };
