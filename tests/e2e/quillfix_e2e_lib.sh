@@ -121,6 +121,14 @@ install_suite() {
   mkdir -p "$INSTALL_DIR"
 }
 
+# enable_tracing: every record of every class, ENTRY and EXIT included, to C:\qrvtrace.log.
+enable_tracing() {
+  reg add "$LOGS_KEY" /v Logging /t REG_DWORD /d 1 /f
+  reg add "$LOGS_KEY" /v DynamicLogging /t REG_DWORD /d 1 /f
+  reg add "$LOGS_KEY" /v LogDetail /t REG_DWORD /d 0x0FFF /f
+  reg add "$LOGS_KEY" /v TextOutput /d 'C:\qrvtrace.log' /f
+}
+
 # run_quillfix <arguments...>: started from C:\patchrun like a deployment script does.
 run_quillfix() {
   local rc

@@ -163,10 +163,7 @@ make_prefix "$E2E_SCRATCH/reboot-prefix"
 reset_machine
 set_windows_version winxp
 install_suite
-reg add "$LOGS_KEY" /v Logging /t REG_DWORD /d 1 /f
-reg add "$LOGS_KEY" /v DynamicLogging /t REG_DWORD /d 1 /f
-reg add "$LOGS_KEY" /v LogDetail /t REG_DWORD /d 0x0FFF /f
-reg add "$LOGS_KEY" /v TextOutput /d 'C:\qrvtrace.log' /f
+enable_tracing
 start_quillfix en_US.UTF-8 plain
 id=$(wait_box)
 if [ -z "$id" ]; then

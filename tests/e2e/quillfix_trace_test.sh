@@ -8,10 +8,7 @@ scenario "traced silent run"
 reset_machine
 set_windows_version winxp
 install_suite
-reg add "$LOGS_KEY" /v Logging /t REG_DWORD /d 1 /f
-reg add "$LOGS_KEY" /v DynamicLogging /t REG_DWORD /d 1 /f
-reg add "$LOGS_KEY" /v LogDetail /t REG_DWORD /d 0x0FFF /f
-reg add "$LOGS_KEY" /v TextOutput /d 'C:\qrvtrace.log' /f
+enable_tracing
 run_quillfix /s
 reg delete "$LOGS_KEY" /f
 
