@@ -59,7 +59,8 @@ CQRVUnhandledExceptionException::CQRVUnhandledExceptionException(int code, const
 CQRVBadArgException::CQRVBadArgException(const wchar_t* argName, const wchar_t* sentence, const wchar_t* sourceFile,
                                          int line, unsigned short outputMask, bool logNow,
                                          bool logAtDestruction) noexcept
-    : CQRVLogException1(fill(L"A bad argument was provided ( %s ). %s", {orUnknown(argName), sentence ? sentence : L""}).c_str(),
+    : CQRVLogException1(fill(L"A bad argument was provided ( %s ). %s", {orUnknown(argName), orUnknown(sentence)})
+                            .c_str(),
                         0, RESULT_ERROR_CODE, nullptr, nullptr, QRV_TAIL_ARGS)
 {
 }

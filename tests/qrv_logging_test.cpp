@@ -82,6 +82,8 @@ TEST(LogProtocolTest, MissingTextArgumentsPrintUnknown)
     EXPECT_FALSE(raiseBadArg(nullptr));
     EXPECT_EQ(1u, capture.linesWith(L"\"A bad argument was provided ( Unknown ). value is NULL\"").size());
 
+    CQRVBadArgException noSentence(L"pBuffer", nullptr, QRV_HERE, OUTPUT_TEXT, false);
+    EXPECT_EQ(L"A bad argument was provided ( pBuffer ). Unknown", noSentence.m_record.message);
     CQRVRegValueSetException set(nullptr, L"", 5, L"CQRVRegistryString", L"writeRegistry", QRV_HERE);
     EXPECT_EQ(L"Unable to Set registry value ( \"Unknown\\Unknown\" )", set.m_record.message);
     CQRVLoadStringException load(1121, nullptr, 1814, QRV_HERE, false);
