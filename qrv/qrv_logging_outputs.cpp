@@ -161,16 +161,18 @@ bool CQRVLoggingOutputText::appendLine(CQRVLogRecord& record, const std::wstring
     }
     ::SetFilePointer(file.get(), 0, nullptr, FILE_END);
 
+    // A line the file did not take whole is reported as not written, so the log object
+    // keeps `logged` false and a later catch may try again.
+    const DWORD cbLine = static_cast<DWORD>(strLine.size() * sizeof(wchar_t));
     DWORD cbWritten = 0;
-    ::WriteFile(file.get(), strLine.data(), static_cast<DWORD>(strLine.size() * sizeof(wchar_t)), &cbWritten,
-                nullptr);
+    const BOOL bWrote = ::WriteFile(file.get(), strLine.data(), cbLine, &cbWritten, nullptr);
     file.reset();
 
     if (bFullLine) {
         g_bytesWritten += cbWritten;
         rotate(record.logFilePath);
     }
-    return true;
+    return bWrote && cbWritten == cbLine;
 }
 
 void CQRVLoggingOutputText::rotate(const std::wstring& strPath)
