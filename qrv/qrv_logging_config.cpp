@@ -49,9 +49,15 @@ bool readRaw(const wchar_t* szValueName, std::vector<BYTE>& data)
     return true;
 }
 
-bool containsText(const std::wstring& strList, const std::wstring& strName)
+// Whether the object list in szValueName is present, and whether the name occurs in it
+// (a case-sensitive substring test).
+QRVObjectListMatch matchObjectList(const wchar_t* szValueName, const std::wstring& strObjectName)
 {
-    return strList.find(strName) != std::wstring::npos;
+    QRVObjectListMatch match;
+    std::wstring strList;
+    match.bListPresent = CQRVLoggingConfig::readString(szValueName, strList);
+    match.bNameFound = match.bListPresent && strList.find(strObjectName) != std::wstring::npos;
+    return match;
 }
 
 // A decimal number as the C runtime's atoi reads it: leading blanks, a sign, digits
@@ -178,20 +184,12 @@ bool CQRVLoggingConfig::getProgramSettings(const std::wstring& strProgramName, Q
 
 QRVObjectListMatch CQRVLoggingConfig::isObjectAllowed(const std::wstring& strObjectName) const
 {
-    QRVObjectListMatch match;
-    std::wstring strList;
-    match.bListPresent = readString(L"AllowObjects", strList);
-    match.bNameFound = match.bListPresent && containsText(strList, strObjectName);
-    return match;
+    return matchObjectList(L"AllowObjects", strObjectName);
 }
 
 QRVObjectListMatch CQRVLoggingConfig::isObjectExcluded(const std::wstring& strObjectName) const
 {
-    QRVObjectListMatch match;
-    std::wstring strList;
-    match.bListPresent = readString(L"ExcludeObjects", strList);
-    match.bNameFound = match.bListPresent && containsText(strList, strObjectName);
-    return match;
+    return matchObjectList(L"ExcludeObjects", strObjectName);
 }
 
 // Reads the three process-wide settings through the registry value class. That class
