@@ -4,12 +4,15 @@
 
 #include <string>
 
+#include "internal/qrv_text.h"
 #include "internal/qrv_unique_handle.h"
 #include "qrv_product_qlt.h"
 #include "qrv_protocol.h"
 #include "qrv_registry_key.h"
 #include "qrv_registry_string.h"
 #include "quillfix_resource.h"
+
+using qrv_detail::textOrEmpty;
 
 namespace {
 
@@ -19,11 +22,6 @@ const wchar_t kBackupSuffix[] = L".bak";
 const wchar_t kPatchLogName[] = L"patchlog.txt";
 const wchar_t kPatchKey[] = L"\\Patch\\";
 const long kPatchNumber = 8103;
-
-const wchar_t* textOf(const CQRVWCharString& szText)
-{
-    return szText.isValid() ? reinterpret_cast<const wchar_t*>(szText.getBuffer()) : L"";
-}
 
 bool isAbsolute(const CQRVWCharString& szName)
 {
@@ -72,21 +70,22 @@ bool replaceFile(const CQRVWCharString& szSource, const CQRVWCharString& szTarge
 
     // The old file goes aside first (an older ".bak" is replaced); a missing old file
     // does not stop the copy.
-    bool bMovedAside = ::MoveFileExW(textOf(szFull), textOf(szBackup), MOVEFILE_REPLACE_EXISTING) != FALSE;
-    if (::CopyFileW(textOf(szSource), textOf(szFull), FALSE))
+    bool bMovedAside =
+        ::MoveFileExW(textOrEmpty(szFull), textOrEmpty(szBackup), MOVEFILE_REPLACE_EXISTING) != FALSE;
+    if (::CopyFileW(textOrEmpty(szSource), textOrEmpty(szFull), FALSE))
         return true;
 
     // Never leave the service without its executable: the old one goes back before
     // the failure is reported (over whatever a half-done copy left behind).
     if (bMovedAside)
-        ::MoveFileExW(textOf(szBackup), textOf(szFull), MOVEFILE_REPLACE_EXISTING);
+        ::MoveFileExW(textOrEmpty(szBackup), textOrEmpty(szFull), MOVEFILE_REPLACE_EXISTING);
 
     CQRVWCharString szLine = loadPatchString(IDS_UPDATE_FILE_FAILED);
     qrvAbsorb(false, QRV_HERE, [&] {
         return szLine.replace(CQRVWCharString(L"%s"), szFull, 1, ssmOccur);
     });
     showPatchMessage(IDS_INSTALL_FAILED, MB_OK, IDOK);
-    std::wstring line(textOf(szLine));
+    std::wstring line(textOrEmpty(szLine));
     line += L"\r\n";
     appendPatchLog(CQRVWCharString(line.c_str()));
     return false;
@@ -118,7 +117,7 @@ void appendPatchLog(const CQRVWCharString& szText)
 {
     qrvAbsorb(false, QRV_HERE, [&] {
         CQRVWCharString szPath = resolveInInstallDirectory(CQRVWCharString(kPatchLogName));
-        HANDLE hFile = ::CreateFileW(textOf(szPath), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+        HANDLE hFile = ::CreateFileW(textOrEmpty(szPath), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
                                      FILE_ATTRIBUTE_NORMAL, nullptr);
         DWORD dwOpenResult = ::GetLastError();
         qrv_detail::UniqueFile file(hFile);
@@ -136,7 +135,7 @@ void appendPatchLog(const CQRVWCharString& szText)
         // The entry and its terminating zero unit: readers of this log expect the
         // zero after every line.
         DWORD dwUnits = static_cast<DWORD>(szText.getLength()) + 1;
-        const wchar_t* pszText = textOf(szText);
+        const wchar_t* pszText = textOrEmpty(szText);
         return ::WriteFile(file.get(), pszText, dwUnits * sizeof(wchar_t), &dwWritten, nullptr) != FALSE;
     });
 }

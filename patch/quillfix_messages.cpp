@@ -4,18 +4,16 @@
 
 #include <string>
 
+#include "internal/qrv_text.h"
 #include "qrv_protocol.h"
 #include "quillfix_resource.h"
+
+using qrv_detail::textOrEmpty;
 
 namespace {
 
 // At most 299 characters and the terminator, as the string table was written for.
 const int kMessageUnits = 300;
-
-const wchar_t* textOf(const CQRVWCharString& szText)
-{
-    return szText.isValid() ? reinterpret_cast<const wchar_t*>(szText.getBuffer()) : L"";
-}
 
 } // namespace
 
@@ -44,10 +42,10 @@ int promptAndLog(const CQRVWCharString& szCaption, const CQRVWCharString& szText
 {
     int nAnswer = nSilentAnswer;
     if (!g_bSilent)
-        nAnswer = ::MessageBoxW(nullptr, textOf(szText), textOf(szCaption), uStyle);
+        nAnswer = ::MessageBoxW(nullptr, textOrEmpty(szText), textOrEmpty(szCaption), uStyle);
 
     qrvAbsorb(false, QRV_HERE, [&] {
-        std::wstring entry(textOf(szText));
+        std::wstring entry(textOrEmpty(szText));
         entry += L" User select: ";
         entry += std::to_wstring(nAnswer);
         entry += L"\r\n";

@@ -3,17 +3,15 @@
 
 #include <string>
 
+#include "internal/qrv_text.h"
 #include "qrv_protocol.h"
 #include "qrv_windows_resource.h"
+
+using qrv_detail::textOrEmpty;
 
 namespace {
 
 const wchar_t kClassName[] = L"CQRVMessageBox";
-
-const wchar_t* textOf(const CQRVWCharString& szText)
-{
-    return szText.isValid() ? reinterpret_cast<const wchar_t*>(szText.getBuffer()) : L"";
-}
 
 } // namespace
 
@@ -45,10 +43,10 @@ bool CQRVMessageBox::showMessageBox()
 {
     QRV_TRACE(kClassName, L"showMessageBox");
     return qrvTrace.passFail(qrvAbsorb(false, QRV_HERE, [&] {
-        m_nAnswer = ::MessageBoxW(m_hOwner, textOf(m_szMsg), textOf(m_szTitle),
+        m_nAnswer = ::MessageBoxW(m_hOwner, textOrEmpty(m_szMsg), textOrEmpty(m_szTitle),
                                   static_cast<UINT>(m_flStyle.m_ulFlags));
         std::wstring note(L"Message Box displayed: ");
-        note += textOf(m_szMsg);
+        note += textOrEmpty(m_szMsg);
         qrvNote<CLogNotification>(note.c_str());
         return m_nAnswer != 0;
     }));

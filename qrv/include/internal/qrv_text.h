@@ -1,0 +1,15 @@
+// The text of a string as the Win32 calls take it. Not part of the public surface.
+#pragma once
+
+#include "qrv_wchar_string.h"
+
+namespace qrv_detail {
+
+// "" for a string with no storage (an empty text leaves a string in that state), so
+// MessageBoxW, CreateFileW and the file-copy calls never see a null pointer.
+inline const wchar_t* textOrEmpty(const CQRVWCharString& szText) noexcept
+{
+    return szText.isValid() ? reinterpret_cast<const wchar_t*>(szText.getBuffer()) : L"";
+}
+
+} // namespace qrv_detail
