@@ -10,16 +10,13 @@
 
 namespace {
 
+using qrvtest::markedText;
+
 const wchar_t kCurrentKey[] = L"Software\\Zarvik\\Quellant";
 const wchar_t kLegacyVendorKey[] = L"Software\\Dextar Solmira";
 const wchar_t kLegacyKey[] = L"Software\\Dextar Solmira\\Quellara";
 const wchar_t kPolicyKey[] = L"Software\\Policies\\Zarvik\\QRV Common";
 const wchar_t kPreferenceKey[] = L"Software\\Zarvik\\QRV Common";
-
-std::wstring text(const CQRVWCharString& s)
-{
-    return s.isValid() ? std::wstring(reinterpret_cast<const wchar_t*>(s.getBuffer())) : std::wstring(L"<invalid>");
-}
 
 // The suite's keys, in both registry views, and the common policy's keys are fixed
 // places: each test starts without them and gets the originals back afterwards.
@@ -64,11 +61,11 @@ TEST_F(ProductQltTest, CurrentLocationComesFirst)
     CQRVProduct_QLT suite;
     CQRVWCharString szItem;
     ASSERT_TRUE(suite.getRegistryLocation(szItem));
-    EXPECT_EQ(kCurrentKey, text(szItem));
+    EXPECT_EQ(kCurrentKey, markedText(szItem));
     ASSERT_TRUE(suite.getInstallDirectory(szItem));
-    EXPECT_EQ(L"C:\\Q\\", text(szItem));
+    EXPECT_EQ(L"C:\\Q\\", markedText(szItem));
     ASSERT_TRUE(suite.getProductVersion(szItem));
-    EXPECT_EQ(L"8.1.0.0", text(szItem));
+    EXPECT_EQ(L"8.1.0.0", markedText(szItem));
     long lVersion[4] = {-5, -5, -5, -5};
     ASSERT_TRUE(suite.getProductVersion(lVersion[0], lVersion[1], lVersion[2], lVersion[3]));
     EXPECT_EQ(8, lVersion[0]);
@@ -83,11 +80,11 @@ TEST_F(ProductQltTest, LegacyLocationAlone)
     CQRVProduct_QLT suite;
     CQRVWCharString szItem;
     ASSERT_TRUE(suite.getRegistryLocation(szItem));
-    EXPECT_EQ(L"Software\\Dextar Solmira\\Quellara", text(szItem));
+    EXPECT_EQ(L"Software\\Dextar Solmira\\Quellara", markedText(szItem));
     ASSERT_TRUE(suite.getInstallDirectory(szItem));
-    EXPECT_EQ(L"C:\\Old\\", text(szItem));
+    EXPECT_EQ(L"C:\\Old\\", markedText(szItem));
     ASSERT_TRUE(suite.getProductVersion(szItem));
-    EXPECT_EQ(L"6.2.10.3", text(szItem));
+    EXPECT_EQ(L"6.2.10.3", markedText(szItem));
     EXPECT_TRUE(suite.isInstalled(6, 2, 10, 3));
 }
 
@@ -98,11 +95,11 @@ TEST_F(ProductQltTest, VersionWithoutInstallPathIsSkippedForThePath)
     CQRVProduct_QLT suite;
     CQRVWCharString szItem;
     ASSERT_TRUE(suite.getRegistryLocation(szItem));
-    EXPECT_EQ(kLegacyKey, text(szItem));
+    EXPECT_EQ(kLegacyKey, markedText(szItem));
     ASSERT_TRUE(suite.getInstallDirectory(szItem));
-    EXPECT_EQ(L"C:\\Old\\", text(szItem));
+    EXPECT_EQ(L"C:\\Old\\", markedText(szItem));
     ASSERT_TRUE(suite.getProductVersion(szItem));
-    EXPECT_EQ(L"9.0", text(szItem)) << "the version is read where it exists";
+    EXPECT_EQ(L"9.0", markedText(szItem)) << "the version is read where it exists";
 }
 
 TEST_F(ProductQltTest, NothingInstalled)
@@ -113,7 +110,7 @@ TEST_F(ProductQltTest, NothingInstalled)
     EXPECT_FALSE(suite.getRegistryLocation(szItem));
     EXPECT_FALSE(suite.getInstallDirectory(szItem));
     EXPECT_FALSE(suite.getProductVersion(szItem));
-    EXPECT_EQ(L"sentinel", text(szItem));
+    EXPECT_EQ(L"sentinel", markedText(szItem));
     long lMajor = -5, lMinor = -5, lBuild = -5, lPatch = -5;
     EXPECT_FALSE(suite.getProductVersion(lMajor, lMinor, lBuild, lPatch));
     EXPECT_EQ(-5, lMajor);
@@ -234,14 +231,14 @@ TEST_F(ProductQltTest, KeysOnlyInThe32BitViewAreFound)
     CQRVProduct_QLT suite;
     CQRVWCharString szItem;
     ASSERT_TRUE(suite.getInstallDirectory(szItem));
-    EXPECT_EQ(L"C:\\Q32\\", text(szItem));
+    EXPECT_EQ(L"C:\\Q32\\", markedText(szItem));
     ASSERT_TRUE(suite.getRegistryLocation(szItem));
-    EXPECT_EQ(kCurrentKey, text(szItem));
+    EXPECT_EQ(kCurrentKey, markedText(szItem));
     ASSERT_TRUE(suite.getProductVersion(szItem));
-    EXPECT_EQ(L"8.0", text(szItem));
+    EXPECT_EQ(L"8.0", markedText(szItem));
 
     // The 32-bit copy of the current key is tried before the legacy key's 64-bit one.
     install(kLegacyKey, L"5.0", L"C:\\Old\\", KEY_WOW64_64KEY);
     ASSERT_TRUE(suite.getInstallDirectory(szItem));
-    EXPECT_EQ(L"C:\\Q32\\", text(szItem));
+    EXPECT_EQ(L"C:\\Q32\\", markedText(szItem));
 }

@@ -10,14 +10,11 @@
 
 namespace {
 
+using qrvtest::markedText;
+
 const wchar_t kCurrentKey[] = L"Software\\Zarvik\\Restorix";
 const wchar_t kLegacyVendorKey[] = L"Software\\Dextar Solmira";
 const wchar_t kLegacyKey[] = L"Software\\Dextar Solmira\\Restorix";
-
-std::wstring text(const CQRVWCharString& s)
-{
-    return s.isValid() ? std::wstring(reinterpret_cast<const wchar_t*>(s.getBuffer())) : std::wstring(L"<invalid>");
-}
 
 class ProductRsxTest : public ::testing::Test {
 protected:
@@ -35,19 +32,19 @@ protected:
 TEST_F(ProductRsxTest, NamesAndLocations)
 {
     CQRVProduct_RSX backup;
-    EXPECT_EQ(L"Zarvik", text(backup.getVendorName()));
-    EXPECT_EQ(L"Restorix", text(backup.getProductName()));
+    EXPECT_EQ(L"Zarvik", markedText(backup.getVendorName()));
+    EXPECT_EQ(L"Restorix", markedText(backup.getProductName()));
     CQRVWCharString szVersion(L"sentinel");
     EXPECT_FALSE(backup.getProductVersion(szVersion));
-    EXPECT_EQ(L"sentinel", text(szVersion));
+    EXPECT_EQ(L"sentinel", markedText(szVersion));
     EXPECT_FALSE(backup.isInstalled(QRV_DONT_CARE, QRV_DONT_CARE, QRV_DONT_CARE, QRV_DONT_CARE));
 
     ASSERT_TRUE(qrvtest::setString(HKEY_LOCAL_MACHINE, kLegacyKey, L"Version", L"3.1"));
     ASSERT_TRUE(backup.getProductVersion(szVersion));
-    EXPECT_EQ(L"3.1", text(szVersion));
+    EXPECT_EQ(L"3.1", markedText(szVersion));
     ASSERT_TRUE(qrvtest::setString(HKEY_LOCAL_MACHINE, kCurrentKey, L"Version", L"4.0.2"));
     ASSERT_TRUE(backup.getProductVersion(szVersion));
-    EXPECT_EQ(L"4.0.2", text(szVersion));
+    EXPECT_EQ(L"4.0.2", markedText(szVersion));
 }
 
 TEST_F(ProductRsxTest, VersionTest)

@@ -10,40 +10,15 @@
 
 namespace {
 
-std::wstring text(const CQRVWCharString& s)
-{
-    return s.isValid() ? std::wstring(reinterpret_cast<const wchar_t*>(s.m_pBuffer)) : std::wstring();
-}
-
-CQRVWCharString wcs(const std::wstring& s)
-{
-    return CQRVWCharString(s.c_str());
-}
+using qrvtest::byteBuffer;
+using qrvtest::rawValue;
+using qrvtest::text;
+using qrvtest::wcs;
 
 std::vector<unsigned char> bytes(const CQRVBuffer<unsigned char>& b)
 {
     return b.m_ulNumElems ? std::vector<unsigned char>(b.m_pBuffer, b.m_pBuffer + b.m_ulNumElems)
                           : std::vector<unsigned char>();
-}
-
-CQRVBuffer<unsigned char> buffer(const std::vector<unsigned char>& v)
-{
-    return CQRVBuffer<unsigned char>(v.empty() ? nullptr : v.data(), static_cast<unsigned long>(v.size()), 0);
-}
-
-// The stored data and type, read with the plain API.
-bool rawValue(const QRVTestKey& key, const wchar_t* name, DWORD& type, std::vector<unsigned char>& data)
-{
-    HKEY h;
-    if (RegOpenKeyExW(key.root(), key.path().c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS)
-        return false;
-    DWORD size = 0;
-    LONG rc = RegQueryValueExW(h, name, nullptr, &type, nullptr, &size);
-    data.assign(size, 0);
-    if (rc == ERROR_SUCCESS && size)
-        rc = RegQueryValueExW(h, name, nullptr, &type, data.data(), &size);
-    RegCloseKey(h);
-    return rc == ERROR_SUCCESS;
 }
 
 } // namespace
@@ -54,7 +29,7 @@ TEST(RegistryBinaryTest, OddLengthDataRoundTrips)
     QRVTestKey key;
     const std::vector<unsigned char> data = {0x00, 0xFF, 0x7F};
     CQRVRegistryBinary value(key.root(), wcs(key.path()), CQRVWCharString(L"Blob"), KEY_READ | KEY_WRITE, false, 0);
-    ASSERT_TRUE(value.setValue(buffer(data), false));
+    ASSERT_TRUE(value.setValue(byteBuffer(data), false));
     EXPECT_TRUE(value.m_bCacheValid);
     EXPECT_FALSE(value.isOpen());
     DWORD type = 0;
@@ -84,13 +59,13 @@ TEST(RegistryBinaryTest, MissingValueIsCreatedEmptyOnlyWithCreateFlag)
     std::vector<unsigned char> stored;
 
     CQRVRegistryBinary plain(key.root(), wcs(key.path()), CQRVWCharString(L"B"), KEY_READ | KEY_WRITE, false, 0);
-    plain.setValue(buffer({5}), true);
+    plain.setValue(byteBuffer({5}), true);
     EXPECT_FALSE(plain.readRegistry());
     EXPECT_EQ((std::vector<unsigned char>{5}), bytes(plain.m_bufRegBinaryCache));
     EXPECT_FALSE(rawValue(key, L"B", type, stored));
 
     CQRVRegistryBinary creating(key.root(), wcs(key.path()), CQRVWCharString(L"B"), KEY_READ | KEY_WRITE, true, 0);
-    creating.setValue(buffer({5}), true);
+    creating.setValue(byteBuffer({5}), true);
     EXPECT_TRUE(creating.readRegistry());
     EXPECT_EQ(0u, creating.m_bufRegBinaryCache.m_ulNumElems);
     EXPECT_TRUE(creating.m_bCacheValid);
@@ -110,7 +85,7 @@ TEST(RegistryBinaryTest, RefusedWriteIsLogged)
     QRVLogCapture log;
     QRVTestKey key;
     CQRVRegistryBinary value(key.root(), wcs(key.path()), CQRVWCharString(L"Locked"), KEY_READ, false, 0);
-    EXPECT_FALSE(value.setValue(buffer({1, 2}), false));
+    EXPECT_FALSE(value.setValue(byteBuffer({1, 2}), false));
     EXPECT_FALSE(value.m_bCacheValid);
     std::vector<std::wstring> lines =
         log.linesWith(L"\"Unable to Set registry value ( \"" + key.path() + L"\\Locked\" )\" ");

@@ -10,15 +10,8 @@
 
 namespace {
 
-std::wstring text(const CQRVWCharString& s)
-{
-    return s.isValid() ? std::wstring(reinterpret_cast<const wchar_t*>(s.m_pBuffer)) : std::wstring();
-}
-
-CQRVWCharString wcs(const std::wstring& s)
-{
-    return CQRVWCharString(s.c_str());
-}
+using qrvtest::text;
+using qrvtest::wcs;
 
 } // namespace
 

@@ -10,24 +10,13 @@
 
 namespace {
 
-std::wstring text(const CQRVWCharString& s)
-{
-    return s.isValid() ? std::wstring(reinterpret_cast<const wchar_t*>(s.m_pBuffer)) : std::wstring();
-}
-
-CQRVWCharString wcs(const std::wstring& s)
-{
-    return CQRVWCharString(s.c_str());
-}
+using qrvtest::text;
+using qrvtest::wcs;
 
 bool rawType(const QRVTestKey& key, const wchar_t* name, DWORD& type)
 {
-    HKEY h;
-    if (RegOpenKeyExW(key.root(), key.path().c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS)
-        return false;
-    LONG rc = RegQueryValueExW(h, name, nullptr, &type, nullptr, nullptr);
-    RegCloseKey(h);
-    return rc == ERROR_SUCCESS;
+    std::vector<BYTE> data;
+    return qrvtest::rawValue(key, name, type, data);
 }
 
 const wchar_t kRefusal[] =

@@ -19,28 +19,11 @@ std::vector<BYTE> bytesOf(const std::wstring& units, bool withTerminator)
     return std::vector<BYTE>(p, p + (units.size() + (withTerminator ? 1 : 0)) * sizeof(wchar_t));
 }
 
-// Raw value as stored: type and bytes; false when missing.
-bool rawValue(const std::wstring& key, const wchar_t* name, DWORD& type, std::vector<BYTE>& data)
-{
-    HKEY h;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS)
-        return false;
-    DWORD size = 0;
-    LONG rc = RegQueryValueExW(h, name, nullptr, &type, nullptr, &size);
-    if (rc == ERROR_SUCCESS) {
-        data.assign(size, 0);
-        rc = RegQueryValueExW(h, name, nullptr, &type, data.empty() ? nullptr : data.data(), &size);
-        data.resize(size);
-    }
-    RegCloseKey(h);
-    return rc == ERROR_SUCCESS;
-}
-
 bool valueExists(const std::wstring& key, const wchar_t* name)
 {
     DWORD type = 0;
     std::vector<BYTE> data;
-    return rawValue(key, name, type, data);
+    return qrvtest::rawValue(HKEY_CURRENT_USER, key, name, type, data);
 }
 
 std::string hex(const std::vector<BYTE>& data)
@@ -62,7 +45,7 @@ void expectValue(const std::wstring& key, const wchar_t* name, DWORD expectedTyp
     SCOPED_TRACE(::testing::Message() << "value " << std::string(name, name + wcslen(name)));
     DWORD type = 0;
     std::vector<BYTE> data;
-    ASSERT_TRUE(rawValue(key, name, type, data)) << "missing";
+    ASSERT_TRUE(qrvtest::rawValue(HKEY_CURRENT_USER, key, name, type, data)) << "missing";
     EXPECT_EQ(expectedType, type);
     EXPECT_EQ(hex(expected), hex(data));
 }

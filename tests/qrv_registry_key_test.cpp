@@ -11,26 +11,10 @@
 
 namespace {
 
-std::wstring text(const CQRVWCharString& s)
-{
-    return s.isValid() ? std::wstring(reinterpret_cast<const wchar_t*>(s.m_pBuffer)) : std::wstring();
-}
-
-CQRVWCharString wcs(const std::wstring& s)
-{
-    return CQRVWCharString(s.c_str());
-}
-
-// (tag, text) of every node, head to tail.
-std::vector<std::pair<long, std::wstring>> entries(const CQRVRegStringList& list)
-{
-    std::vector<std::pair<long, std::wstring>> out;
-    for (const CQRVObjNode<CQRVWCharString>* p = list.m_pHead; p; p = p->m_pNext)
-        out.push_back({static_cast<long>(p->m_lKey), text(p->m_object)});
-    return out;
-}
-
-typedef std::vector<std::pair<long, std::wstring>> Entries;
+using qrvtest::Entries;
+using qrvtest::entries;
+using qrvtest::text;
+using qrvtest::wcs;
 
 bool setDefaultValue(const QRVTestKey& key, const std::wstring& value)
 {

@@ -11,25 +11,12 @@
 
 namespace {
 
-std::wstring text(const CQRVWCharString& s)
-{
-    return s.isValid() ? std::wstring(reinterpret_cast<const wchar_t*>(s.m_pBuffer)) : std::wstring();
-}
-
-CQRVWCharString wcs(const std::wstring& s)
-{
-    return CQRVWCharString(s.c_str());
-}
-
-typedef std::vector<std::pair<long, std::wstring>> Entries;
-
-Entries entries(const CQRVRegStringList& list)
-{
-    Entries out;
-    for (const CQRVObjNode<CQRVWCharString>* p = list.m_pHead; p; p = p->m_pNext)
-        out.push_back({static_cast<long>(p->m_lKey), text(p->m_object)});
-    return out;
-}
+using qrvtest::byteBuffer;
+using qrvtest::Entries;
+using qrvtest::entries;
+using qrvtest::rawValue;
+using qrvtest::text;
+using qrvtest::wcs;
 
 CQRVRegStringList makeList(const std::vector<std::wstring>& strings)
 {
@@ -38,25 +25,6 @@ CQRVRegStringList makeList(const std::vector<std::wstring>& strings)
     for (const std::wstring& s : strings)
         list.add(wcs(s), tag++);
     return list;
-}
-
-CQRVBuffer<unsigned char> buffer(const std::vector<unsigned char>& v)
-{
-    return CQRVBuffer<unsigned char>(v.empty() ? nullptr : v.data(), static_cast<unsigned long>(v.size()), 0);
-}
-
-bool rawValue(const QRVTestKey& key, const wchar_t* name, DWORD& type, std::vector<unsigned char>& data)
-{
-    HKEY h;
-    if (RegOpenKeyExW(key.root(), key.path().c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS)
-        return false;
-    DWORD size = 0;
-    LONG rc = RegQueryValueExW(h, name, nullptr, &type, nullptr, &size);
-    data.assign(size, 0);
-    if (rc == ERROR_SUCCESS && size)
-        rc = RegQueryValueExW(h, name, nullptr, &type, data.data(), &size);
-    RegCloseKey(h);
-    return rc == ERROR_SUCCESS;
 }
 
 } // namespace
@@ -157,7 +125,7 @@ TEST(RegistryMultiStringTest, DecodingTable)
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
         CQRVRegStringList out = makeList({L"stale"});
-        EXPECT_TRUE(CQRVRegistryMultiString::decode(buffer(row.data), out));
+        EXPECT_TRUE(CQRVRegistryMultiString::decode(byteBuffer(row.data), out));
         EXPECT_EQ(row.expected, entries(out));
     }
 

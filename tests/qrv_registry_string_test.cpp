@@ -10,25 +10,16 @@
 
 namespace {
 
-std::wstring text(const CQRVWCharString& s)
-{
-    return s.isValid() ? std::wstring(reinterpret_cast<const wchar_t*>(s.m_pBuffer)) : std::wstring();
-}
-
-CQRVWCharString wcs(const std::wstring& s)
-{
-    return CQRVWCharString(s.c_str());
-}
+using qrvtest::text;
+using qrvtest::wcs;
 
 // Type and byte count of a value as the registry holds it; false when it is missing.
 bool rawInfo(const QRVTestKey& key, const wchar_t* name, DWORD& type, DWORD& size)
 {
-    HKEY h;
-    if (RegOpenKeyExW(key.root(), key.path().c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS)
-        return false;
-    LONG rc = RegQueryValueExW(h, name, nullptr, &type, nullptr, &size);
-    RegCloseKey(h);
-    return rc == ERROR_SUCCESS;
+    std::vector<BYTE> data;
+    const bool bFound = qrvtest::rawValue(key, name, type, data);
+    size = static_cast<DWORD>(data.size());
+    return bFound;
 }
 
 } // namespace

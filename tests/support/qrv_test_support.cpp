@@ -179,6 +179,58 @@ bool writeFile(const std::wstring& path, const std::vector<unsigned char>& data)
     return ok && put == data.size();
 }
 
+bool rawValue(HKEY root, const std::wstring& key, const wchar_t* name, DWORD& type, std::vector<BYTE>& data)
+{
+    data.clear();
+    HKEY h;
+    if (!openKey(root, key, KEY_READ, h, false))
+        return false;
+    DWORD size = 0;
+    LONG rc = RegQueryValueExW(h, name, nullptr, &type, nullptr, &size);
+    if (rc == ERROR_SUCCESS && size) {
+        data.assign(size, 0);
+        rc = RegQueryValueExW(h, name, nullptr, &type, data.data(), &size);
+        data.resize(size);
+    }
+    RegCloseKey(h);
+    if (rc != ERROR_SUCCESS)
+        data.clear();
+    return rc == ERROR_SUCCESS;
+}
+
+bool rawValue(const QRVTestKey& key, const wchar_t* name, DWORD& type, std::vector<BYTE>& data)
+{
+    return rawValue(key.root(), key.path(), name, type, data);
+}
+
+std::wstring text(const CQRVWCharString& s)
+{
+    return s.isValid() ? std::wstring(reinterpret_cast<const wchar_t*>(s.getBuffer())) : std::wstring();
+}
+
+std::wstring markedText(const CQRVWCharString& s)
+{
+    return s.isValid() ? text(s) : std::wstring(L"<invalid>");
+}
+
+CQRVWCharString wcs(const std::wstring& s)
+{
+    return CQRVWCharString(s.c_str());
+}
+
+CQRVBuffer<unsigned char> byteBuffer(const std::vector<unsigned char>& v)
+{
+    return CQRVBuffer<unsigned char>(v.empty() ? nullptr : v.data(), static_cast<unsigned long>(v.size()), 0);
+}
+
+Entries entries(const CQRVRegStringList& list)
+{
+    Entries out;
+    for (const CQRVObjNode<CQRVWCharString>* p = list.m_pHead; p; p = p->m_pNext)
+        out.push_back({static_cast<long>(p->m_lKey), text(p->m_object)});
+    return out;
+}
+
 } // namespace qrvtest
 
 QRVLogCapture::QRVLogCapture()

@@ -8,6 +8,8 @@
 #include <utility>
 #include <vector>
 
+#include "qrv_registry_key.h"
+
 // Points HKLM\SOFTWARE\Zarvik\Logs at a fresh log file of this test ("Logging" = 1,
 // "TextOutput" = the file, everything else removed) and puts the key back as it was
 // when it goes out of scope. The process-wide logging state is reset too.
@@ -70,4 +72,17 @@ void removeFolder(const std::wstring& folder);
 std::vector<unsigned char> readFile(const std::wstring& path);
 bool writeFile(const std::wstring& path, const std::vector<unsigned char>& data);
 std::wstring narrowToWide(const char* text);
+// Type and bytes of a value as the registry holds it; false (and no bytes) when the
+// key or the value is missing.
+bool rawValue(HKEY root, const std::wstring& key, const wchar_t* name, DWORD& type, std::vector<BYTE>& data);
+bool rawValue(const QRVTestKey& key, const wchar_t* name, DWORD& type, std::vector<BYTE>& data);
+
+// Conversions between the library's types and the standard ones, for assertions.
+std::wstring text(const CQRVWCharString& s);       // an invalid string reads as ""
+std::wstring markedText(const CQRVWCharString& s); // an invalid string reads as "<invalid>"
+CQRVWCharString wcs(const std::wstring& s);
+CQRVBuffer<unsigned char> byteBuffer(const std::vector<unsigned char>& v);
+// (tag, text) of every node of a string list, head to tail.
+typedef std::vector<std::pair<long, std::wstring>> Entries;
+Entries entries(const CQRVRegStringList& list);
 } // namespace qrvtest
