@@ -3,15 +3,10 @@
 
 #include "internal/qrv_unique_handle.h"
 #include "qrv_protocol.h"
+#include "internal/qrv_text.h"
 
-namespace {
-
-const wchar_t* textOf(const CQRVWCharString& sz)
-{
-    return sz.isValid() ? reinterpret_cast<const wchar_t*>(sz.getBuffer()) : L"";
-}
-
-} // namespace
+using qrv_detail::textOrEmpty;
+using qrv_detail::textOrNull;
 
 CQRVDirectory::CQRVDirectory(const CQRVWCharString& szPath)
 {
@@ -62,7 +57,7 @@ bool CQRVDirectory::isValidWindowsDirectory(const CQRVWCharString& szPath)
 
         // FindFirstFileW needs a pattern: a drive ('C:', 'C:\') or a path ending in
         // a separator only finds something with a wildcard behind it.
-        const wchar_t* pPath = textOf(szPath);
+        const wchar_t* pPath = textOrEmpty(szPath);
         const wchar_t chBefore = pPath[ulLength - 2];
         const wchar_t chLast = pPath[ulLength - 1];
         CQRVWCharString szPattern(szPath);
@@ -74,7 +69,7 @@ bool CQRVDirectory::isValidWindowsDirectory(const CQRVWCharString& szPath)
             szPattern += CQRVWCharString(L"*");
 
         WIN32_FIND_DATAW findData;
-        qrv_detail::UniqueFind search(::FindFirstFileW(textOf(szPattern), &findData));
+        qrv_detail::UniqueFind search(::FindFirstFileW(textOrEmpty(szPattern), &findData));
         if (!search.valid())
             return false;
         const DWORD dwAttributes = ::GetFileAttributesW(pPath);
@@ -103,7 +98,7 @@ bool CQRVDirectory::createDirectory()
             CQRVDirectory level(szPrefix);
             if (level.isValidDirectory())
                 continue;
-            if (!::CreateDirectoryW(textOf(szPrefix), nullptr))
+            if (!::CreateDirectoryW(textOrEmpty(szPrefix), nullptr))
                 return false;
             bResult = true;
         }

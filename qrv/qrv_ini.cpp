@@ -3,23 +3,17 @@
 
 #include "qrv_buffer.h"
 #include "qrv_protocol.h"
+#include "internal/qrv_text.h"
 
 #include <cwchar>
 
-namespace {
-
 // Profile functions give a null name or value a meaning of its own (a null key
 // deletes a whole section, a null value deletes the entry), so a string without
-// storage goes to them as empty text, never as a null pointer.
-const wchar_t* textOf(const CQRVWCharString& sz)
-{
-    return sz.isValid() ? reinterpret_cast<const wchar_t*>(sz.getBuffer()) : L"";
-}
+// storage goes to them as empty text (textOrEmpty), never as a null pointer.
+using qrv_detail::textOrEmpty;
+using qrv_detail::textOrNull;
 
-const wchar_t* nameOrNull(const CQRVWCharString& sz)
-{
-    return sz.isValid() ? reinterpret_cast<const wchar_t*>(sz.getBuffer()) : nullptr;
-}
+namespace {
 
 const DWORD kStringBufferChars = 1024;
 const DWORD kListBufferChars = 0x7FFF;
@@ -46,9 +40,9 @@ void CQRVIni::writeEntry(const CQRVWCharString& szSection, const CQRVWCharString
         throw CQRVBadArgException(L"szSection", L"section name must not be empty", QRV_HERE);
     if (szKeyName.getLength() == 0)
         throw CQRVBadArgException(L"szKeyName", L"key name must not be empty", QRV_HERE);
-    if (!::WritePrivateProfileStringW(textOf(szSection), textOf(szKeyName), textOf(szValue),
-                                      textOf(m_szFileName)))
-        throw CQRVWritePrivateProfileStringException(nameOrNull(szSection), nameOrNull(szKeyName),
+    if (!::WritePrivateProfileStringW(textOrEmpty(szSection), textOrEmpty(szKeyName), textOrEmpty(szValue),
+                                      textOrEmpty(m_szFileName)))
+        throw CQRVWritePrivateProfileStringException(textOrNull(szSection), textOrNull(szKeyName),
                                                      static_cast<int>(::GetLastError()), QRV_HERE);
 }
 
@@ -64,9 +58,9 @@ bool CQRVIni::createProfileSection(const CQRVWCharString& szSection)
         // again, which leaves the empty section behind.
         if (hasSection(szSection))
             return true;
-        const wchar_t* pSection = textOf(szSection);
-        if (!::WritePrivateProfileStringW(pSection, kPlaceholderKey, L"", textOf(m_szFileName))
-            || !::WritePrivateProfileStringW(pSection, kPlaceholderKey, nullptr, textOf(m_szFileName)))
+        const wchar_t* pSection = textOrEmpty(szSection);
+        if (!::WritePrivateProfileStringW(pSection, kPlaceholderKey, L"", textOrEmpty(m_szFileName))
+            || !::WritePrivateProfileStringW(pSection, kPlaceholderKey, nullptr, textOrEmpty(m_szFileName)))
             throw CQRVWritePrivateProfileSectionException(pSection, static_cast<int>(::GetLastError()), QRV_HERE);
         return true;
     }));
@@ -78,12 +72,12 @@ bool CQRVIni::hasSection(const CQRVWCharString& szSection) const
     if (!readList(nullptr, lstNames))
         return false;
     // Section names are matched without regard to case, as the profile functions do.
-    const wchar_t* pWanted = textOf(szSection);
+    const wchar_t* pWanted = textOrEmpty(szSection);
     bool bMore = lstNames.moveFirst();
     while (bMore) {
         CQRVWCharString szName;
         if (lstNames.getCurrent(szName)
-            && ::CompareStringOrdinal(textOf(szName), -1, pWanted, -1, TRUE) == CSTR_EQUAL)
+            && ::CompareStringOrdinal(textOrEmpty(szName), -1, pWanted, -1, TRUE) == CSTR_EQUAL)
             return true;
         bMore = lstNames.moveNext();
     }
@@ -95,8 +89,8 @@ bool CQRVIni::getProfileInt(const CQRVWCharString& szSection, const CQRVWCharStr
 {
     QRV_TRACE(L"CQRVIni", L"getProfileInt");
     return qrvTrace.passFail(qrvAbsorb(false, QRV_HERE, [&] {
-        const UINT uResult = ::GetPrivateProfileIntW(textOf(szSection), textOf(szKeyName), -1,
-                                                     textOf(m_szFileName));
+        const UINT uResult = ::GetPrivateProfileIntW(textOrEmpty(szSection), textOrEmpty(szKeyName), -1,
+                                                     textOrEmpty(m_szFileName));
         // -1 is the default, so a stored -1 cannot be told from a missing key.
         if (static_cast<int>(uResult) == -1)
             throw CQRVLogException1(L"GetPrivateProfileInt( ) failed.", static_cast<int>(::GetLastError()),
@@ -113,8 +107,8 @@ bool CQRVIni::getProfileString(const CQRVWCharString& szSection, const CQRVWChar
     return qrvTrace.passFail(qrvAbsorb(false, QRV_HERE, [&] {
         CQRVBuffer<unsigned short> buffer(kStringBufferChars);
         wchar_t* pText = reinterpret_cast<wchar_t*>(buffer.m_pBuffer);
-        const DWORD dwCount = ::GetPrivateProfileStringW(textOf(szSection), textOf(szKeyName), kNotFound,
-                                                         pText, kStringBufferChars, textOf(m_szFileName));
+        const DWORD dwCount = ::GetPrivateProfileStringW(textOrEmpty(szSection), textOrEmpty(szKeyName), kNotFound,
+                                                         pText, kStringBufferChars, textOrEmpty(m_szFileName));
         // nSize - 1 is what the function returns for a value it had to cut; nSize - 2
         // is its answer for a cut list. Both are read as "cut".
         if (dwCount == 0 || dwCount == kStringBufferChars - 1 || dwCount == kStringBufferChars - 2)
@@ -159,8 +153,8 @@ bool CQRVIni::readList(const CQRVWCharString* pSection, StringList& lstOut) cons
     CQRVBuffer<unsigned short> buffer(kListBufferChars);
     wchar_t* pText = reinterpret_cast<wchar_t*>(buffer.m_pBuffer);
     const DWORD dwCount = pSection
-        ? ::GetPrivateProfileSectionW(textOf(*pSection), pText, kListBufferChars, textOf(m_szFileName))
-        : ::GetPrivateProfileSectionNamesW(pText, kListBufferChars, textOf(m_szFileName));
+        ? ::GetPrivateProfileSectionW(textOrEmpty(*pSection), pText, kListBufferChars, textOrEmpty(m_szFileName))
+        : ::GetPrivateProfileSectionNamesW(pText, kListBufferChars, textOrEmpty(m_szFileName));
     if (dwCount == 0 || dwCount == kListBufferChars - 2)
         return false;
 

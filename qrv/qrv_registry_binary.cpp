@@ -4,7 +4,7 @@
 #include "internal/qrv_registry_detail.h"
 #include "qrv_protocol.h"
 
-using qrv_detail::regText;
+using qrv_detail::textOrNull;
 
 CQRVRegistryBinary::CQRVRegistryBinary(HKEY hRootKey, const CQRVWCharString& szKeyPath,
                                        const CQRVWCharString& szValueName, REGSAM samDesired,
@@ -36,11 +36,11 @@ bool CQRVRegistryBinary::readRegistry()
     return qrvAbsorb(false, QRV_HERE, [&] {
         return qrv_detail::withOpenKey(*this, [&] {
             DWORD dwSize = 0;
-            if (::RegQueryValueExW(m_hKey, regText(m_szValueName), nullptr, nullptr, nullptr, &dwSize) !=
+            if (::RegQueryValueExW(m_hKey, textOrNull(m_szValueName), nullptr, nullptr, nullptr, &dwSize) !=
                 ERROR_SUCCESS)
                 dwSize = 0;
             CQRVBuffer<unsigned char> bufData(dwSize);
-            LONG lResult = ::RegQueryValueExW(m_hKey, regText(m_szValueName), nullptr, nullptr,
+            LONG lResult = ::RegQueryValueExW(m_hKey, textOrNull(m_szValueName), nullptr, nullptr,
                                               bufData.m_pBuffer, &dwSize);
             if (lResult == ERROR_FILE_NOT_FOUND) {
                 if (!m_bCreate)

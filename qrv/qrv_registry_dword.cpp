@@ -4,7 +4,7 @@
 #include "internal/qrv_registry_detail.h"
 #include "qrv_protocol.h"
 
-using qrv_detail::regText;
+using qrv_detail::textOrNull;
 
 CQRVRegistryDword::CQRVRegistryDword(HKEY hRootKey, const CQRVWCharString& szKeyPath,
                                      const CQRVWCharString& szValueName, REGSAM samDesired,
@@ -45,7 +45,7 @@ bool CQRVRegistryDword::readRegistry()
         return qrv_detail::withOpenKey(*this, [&] {
             DWORD dwData = 0;
             DWORD dwSize = sizeof(dwData);
-            LONG lResult = ::RegQueryValueExW(m_hKey, regText(m_szValueName), nullptr, nullptr,
+            LONG lResult = ::RegQueryValueExW(m_hKey, textOrNull(m_szValueName), nullptr, nullptr,
                                               reinterpret_cast<BYTE*>(&dwData), &dwSize);
             if (lResult == ERROR_FILE_NOT_FOUND) {
                 if (!m_bCreate)

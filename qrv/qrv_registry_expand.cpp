@@ -21,7 +21,7 @@ bool CQRVRegistryStringExpand::getValue(CQRVWCharString& szOut, bool bUseCache, 
             szOut = szRaw;
             return true;
         }
-        const wchar_t* szSource = qrv_detail::regTextOrEmpty(szRaw);
+        const wchar_t* szSource = qrv_detail::textOrEmpty(szRaw);
         DWORD dwNeeded = ::ExpandEnvironmentStringsW(szSource, nullptr, 0);
         if (dwNeeded == 0)
             return false;

@@ -21,8 +21,8 @@ const REGSAM kReadAccess = KEY_READ;                 // 0x20019
 const REGSAM kImportAccess = KEY_READ | KEY_WRITE;   // 0x2001F
 
 using qrv_detail::KeyCloser;
-using qrv_detail::regText;
-using qrv_detail::regTextOrEmpty;
+using qrv_detail::textOrNull;
+using qrv_detail::textOrEmpty;
 
 // The five predefined roots the format names. Every other handle is written as
 // HKEY_CURRENT_USER; every other name is read as HKEY_LOCAL_MACHINE.
@@ -192,7 +192,7 @@ bool CQRVRegistryFile::save(HKEY hRoot, const CQRVWCharString& szKeyPath, bool b
 {
     return qrvAbsorb(false, QRV_HERE, [&] {
         if (bOverwrite)
-            ::DeleteFileW(regTextOrEmpty(m_szFileName));
+            ::DeleteFileW(textOrEmpty(m_szFileName));
 
         // The profile functions do not make folders; a missing one is created here,
         // and whether that worked shows in the entries' own write failures.
@@ -399,11 +399,11 @@ bool CQRVRegistryFile::exportRegistryKey(CQRVRegistryKey& key, const CQRVWCharSt
         // The hive form. RegSaveKeyW refuses an existing file, so overwriting means
         // deleting it first. The privilege stays enabled afterwards.
         if (bOverwrite)
-            ::DeleteFileW(regTextOrEmpty(szExportFileName));
+            ::DeleteFileW(textOrEmpty(szExportFileName));
         return onPrivilegedKey(key, L"SeBackupPrivilege", [&] {
-            const LONG lResult = ::RegSaveKeyW(key.m_hKey, regTextOrEmpty(szExportFileName), nullptr);
+            const LONG lResult = ::RegSaveKeyW(key.m_hKey, textOrEmpty(szExportFileName), nullptr);
             if (lResult != ERROR_SUCCESS)
-                throw CQRVRegSaveKeyException(regText(key.m_szKeyPath), static_cast<int>(lResult),
+                throw CQRVRegSaveKeyException(textOrNull(key.m_szKeyPath), static_cast<int>(lResult),
                                               L"CQRVRegistryKey", L"exportKey", QRV_HERE);
             return true;
         });
@@ -423,9 +423,9 @@ bool CQRVRegistryFile::importRegistryKey(CQRVRegistryKey& key, const CQRVWCharSt
         }
 
         return onPrivilegedKey(key, L"SeRestorePrivilege", [&] {
-            const LONG lResult = ::RegRestoreKeyW(key.m_hKey, regTextOrEmpty(szImportFileName), dwFlags);
+            const LONG lResult = ::RegRestoreKeyW(key.m_hKey, textOrEmpty(szImportFileName), dwFlags);
             if (lResult != ERROR_SUCCESS)
-                throw CQRVRegRestoreKeyException(regText(key.m_szKeyPath), static_cast<int>(lResult),
+                throw CQRVRegRestoreKeyException(textOrNull(key.m_szKeyPath), static_cast<int>(lResult),
                                                  L"CQRVRegistryKey", L"importKey", QRV_HERE);
             return true;
         });

@@ -9,8 +9,8 @@
 #include "qrv_protocol.h"
 #include "qrv_registry_file.h"
 
-using qrv_detail::regText;
-using qrv_detail::regTextOrEmpty;
+using qrv_detail::textOrNull;
+using qrv_detail::textOrEmpty;
 
 namespace {
 
@@ -112,7 +112,7 @@ CQRVRegistryKey& CQRVRegistryKey::operator=(const CQRVRegistryKey& other)
 LONG CQRVRegistryKey::openHandle()
 {
     HKEY hKey = nullptr;
-    LONG lResult = ::RegOpenKeyExW(m_hRootKey, regTextOrEmpty(m_szKeyPath), 0, m_samDesired, &hKey);
+    LONG lResult = ::RegOpenKeyExW(m_hRootKey, textOrEmpty(m_szKeyPath), 0, m_samDesired, &hKey);
     if (lResult == ERROR_SUCCESS) {
         m_hKey = hKey;
         m_bOpen = true;
@@ -124,7 +124,7 @@ bool CQRVRegistryKey::open()
 {
     return qrvAbsorb(false, QRV_HERE, [&] {
         if (m_bOpen) {
-            qrvNote<CQRVRegKeyAlreadyOpenWarning>(regText(m_szKeyPath), kKeyClass, L"open", QRV_HERE);
+            qrvNote<CQRVRegKeyAlreadyOpenWarning>(textOrNull(m_szKeyPath), kKeyClass, L"open", QRV_HERE);
             close();
         }
         LONG lResult = openHandle();
@@ -142,10 +142,10 @@ bool CQRVRegistryKey::create()
     return qrvAbsorb(false, QRV_HERE, [&] {
         close();
         qrv_detail::UniqueRegKey hKey;
-        LONG lResult = ::RegCreateKeyExW(m_hRootKey, regTextOrEmpty(m_szKeyPath), 0, nullptr,
+        LONG lResult = ::RegCreateKeyExW(m_hRootKey, textOrEmpty(m_szKeyPath), 0, nullptr,
                                          m_dwOptions, m_samDesired, nullptr, hKey.put(), nullptr);
         if (lResult != ERROR_SUCCESS)
-            throw CQRVRegKeyCreateException(regText(m_szKeyPath), static_cast<int>(lResult),
+            throw CQRVRegKeyCreateException(textOrNull(m_szKeyPath), static_cast<int>(lResult),
                                             kKeyClass, L"create", QRV_HERE);
         return true; // the new handle is closed as it leaves
     });
@@ -158,7 +158,7 @@ bool CQRVRegistryKey::close()
             return true;
         LONG lResult = ::RegCloseKey(m_hKey);
         if (lResult != ERROR_SUCCESS)
-            throw CQRVRegCloseKeyWarning(regText(m_szKeyPath), static_cast<int>(lResult), kKeyClass,
+            throw CQRVRegCloseKeyWarning(textOrNull(m_szKeyPath), static_cast<int>(lResult), kKeyClass,
                                          L"close", QRV_HERE);
         m_hKey = nullptr;
         m_bOpen = false;
@@ -197,7 +197,7 @@ bool CQRVRegistryKey::queryInfo(QueryInfoItem item, DWORD& dwValue)
                                               nullptr, item == qiMaxValueNameLen ? &dwCount : nullptr,
                                               item == qiMaxValueLen ? &dwCount : nullptr, nullptr, nullptr);
             if (lResult != ERROR_SUCCESS)
-                throw CQRVRegQueryInfoKeyException(regText(m_szKeyPath), static_cast<int>(lResult), QRV_HERE);
+                throw CQRVRegQueryInfoKeyException(textOrNull(m_szKeyPath), static_cast<int>(lResult), QRV_HERE);
             dwValue = dwCount;
             return true;
         });
@@ -236,7 +236,7 @@ bool CQRVRegistryKey::enumSubKeys(CQRVRegistryKey& outKey, DWORD dwIndex)
         if (lResult == ERROR_NO_MORE_ITEMS)
             return false;
         if (lResult != ERROR_SUCCESS)
-            throw CQRVRegEnumKeyException(regText(m_szKeyPath), static_cast<int>(lResult), kKeyClassEnum,
+            throw CQRVRegEnumKeyException(textOrNull(m_szKeyPath), static_cast<int>(lResult), kKeyClassEnum,
                                           L"enumSubKeys", QRV_HERE);
         CQRVWCharString szName(reinterpret_cast<const wchar_t*>(bufName.m_pBuffer));
         // A key on the root itself has no path: its sub-keys are named without a
@@ -290,7 +290,7 @@ bool CQRVRegistryKey::enumValueNames(CQRVRegStringList& lstNames)
             if (lResult != ERROR_SUCCESS) {
                 // The enumeration's failure is followed by the general handler's record,
                 // as for every failure this method meets.
-                CQRVRegEnumValueException failure(regText(m_szKeyPath), static_cast<int>(lResult),
+                CQRVRegEnumValueException failure(textOrNull(m_szKeyPath), static_cast<int>(lResult),
                                                   kKeyClassEnum, L"enumValueNames", QRV_HERE);
                 qrvEnsureLogged(failure);
                 qrvLogUnhandled(QRV_HERE, QRVErrorSource::LastError);
@@ -364,7 +364,7 @@ bool CQRVRegistryKey::queryMultipleValues(CQRVRegistryValentList& lstValues)
         LONG lResult = ::RegQueryMultipleValuesW(m_hKey, valents.pValent, dwCount,
                                                  reinterpret_cast<wchar_t*>(bufData.m_pBuffer), &dwSize);
         if (lResult != ERROR_SUCCESS)
-            throw CQRVRegQueryMultipleValuesException(regText(m_szKeyPath), static_cast<int>(lResult),
+            throw CQRVRegQueryMultipleValuesException(textOrNull(m_szKeyPath), static_cast<int>(lResult),
                                                       QRV_HERE);
 
         lstValues.clear();

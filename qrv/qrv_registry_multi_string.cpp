@@ -6,7 +6,7 @@
 #include "internal/qrv_registry_detail.h"
 #include "qrv_protocol.h"
 
-using qrv_detail::regText;
+using qrv_detail::textOrNull;
 
 CQRVRegistryMultiString::CQRVRegistryMultiString(HKEY hRootKey, const CQRVWCharString& szKeyPath,
                                                  const CQRVWCharString& szValueName,
@@ -93,7 +93,7 @@ bool CQRVRegistryMultiString::readRegistry()
         return qrv_detail::withOpenKey(*this, [&] {
             CQRVBuffer<unsigned char> bufData(dwMax);
             DWORD dwSize = dwMax;
-            LONG lResult = ::RegQueryValueExW(m_hKey, regText(m_szValueName), nullptr, nullptr,
+            LONG lResult = ::RegQueryValueExW(m_hKey, textOrNull(m_szValueName), nullptr, nullptr,
                                               bufData.m_pBuffer, &dwSize);
             if (lResult == ERROR_FILE_NOT_FOUND) {
                 if (!m_bCreate)

@@ -4,7 +4,7 @@
 #include "internal/qrv_registry_detail.h"
 #include "qrv_protocol.h"
 
-using qrv_detail::regText;
+using qrv_detail::textOrNull;
 
 namespace {
 
@@ -54,7 +54,7 @@ bool CQRVRegistryString::readRegistry()
         return qrv_detail::withOpenKey(*this, [&] {
             CQRVBuffer<unsigned short> bufData(kReadUnits);
             DWORD dwSize = kReadBytes;
-            LONG lResult = ::RegQueryValueExW(m_hKey, regText(m_szValueName), nullptr, nullptr,
+            LONG lResult = ::RegQueryValueExW(m_hKey, textOrNull(m_szValueName), nullptr, nullptr,
                                               reinterpret_cast<BYTE*>(bufData.m_pBuffer), &dwSize);
             if (lResult == ERROR_FILE_NOT_FOUND)
                 return m_bCreate && setValue(CQRVWCharString(), false);

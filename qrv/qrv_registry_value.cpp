@@ -4,7 +4,7 @@
 #include "internal/qrv_registry_detail.h"
 #include "qrv_protocol.h"
 
-using qrv_detail::regText;
+using qrv_detail::textOrNull;
 
 CQRVRegistryValue::CQRVRegistryValue(HKEY hRootKey, const CQRVWCharString& szKeyPath,
                                      const CQRVWCharString& szValueName, REGSAM samDesired,
@@ -23,9 +23,9 @@ bool CQRVRegistryValue::writeData(DWORD dwType, const BYTE* pData, DWORD cbData,
                                   bool& bCacheValid, const wchar_t* sourceFile, int line)
 {
     return qrv_detail::withOpenKey(*this, [&] {
-        LONG lResult = ::RegSetValueExW(m_hKey, regText(m_szValueName), 0, dwType, pData, cbData);
+        LONG lResult = ::RegSetValueExW(m_hKey, textOrNull(m_szValueName), 0, dwType, pData, cbData);
         if (lResult != ERROR_SUCCESS)
-            throw CQRVRegValueSetException(regText(m_szKeyPath), regText(m_szValueName),
+            throw CQRVRegValueSetException(textOrNull(m_szKeyPath), textOrNull(m_szValueName),
                                            static_cast<int>(lResult), szClass, L"writeRegistry", sourceFile, line);
         bCacheValid = true;
         return true;

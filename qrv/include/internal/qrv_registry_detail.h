@@ -2,26 +2,13 @@
 // public surface.
 #pragma once
 
+#include "internal/qrv_text.h"
+
 #include <windows.h>
 
 #include "qrv_registry_key.h"
 
 namespace qrv_detail {
-
-// The text of a string as the Win32 calls take it; null when the string has no storage
-// (the failure classes print "Unknown" for a null text).
-inline const wchar_t* regText(const CQRVWCharString& s) noexcept
-{
-    return s.isValid() ? reinterpret_cast<const wchar_t*>(s.m_pBuffer) : nullptr;
-}
-
-// The same, but an empty text instead of null: RegOpenKeyExW and RegCreateKeyExW take
-// "" for the root itself.
-inline const wchar_t* regTextOrEmpty(const CQRVWCharString& s) noexcept
-{
-    const wchar_t* p = regText(s);
-    return p ? p : L"";
-}
 
 // Closes the key when the operation leaves, on every path: the registry classes never
 // keep a handle between two calls.

@@ -12,4 +12,12 @@ inline const wchar_t* textOrEmpty(const CQRVWCharString& szText) noexcept
     return szText.isValid() ? reinterpret_cast<const wchar_t*>(szText.getBuffer()) : L"";
 }
 
+// The text, or null for a string with no storage: for the calls where null has a
+// meaning of its own (the default registry value, a profile deletion), and for the
+// failure classes, which print "Unknown" for a null text.
+inline const wchar_t* textOrNull(const CQRVWCharString& szText) noexcept
+{
+    return szText.isValid() ? reinterpret_cast<const wchar_t*>(szText.getBuffer()) : nullptr;
+}
+
 } // namespace qrv_detail
