@@ -155,9 +155,13 @@ bool CQRVLoggingOutputText::appendLine(CQRVLogRecord& record, const std::wstring
                                  nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file.valid())
             return false;
-        static const BYTE kByteOrderMark[2] = {0xFF, 0xFE};
-        DWORD cbMark = 0;
-        ::WriteFile(file.get(), kByteOrderMark, sizeof(kByteOrderMark), &cbMark, nullptr);
+        // Another process may have made the file in between: only a file this call
+        // created gets the mark, never over someone else's first two bytes.
+        if (::GetLastError() != ERROR_ALREADY_EXISTS) {
+            static const BYTE kByteOrderMark[2] = {0xFF, 0xFE};
+            DWORD cbMark = 0;
+            ::WriteFile(file.get(), kByteOrderMark, sizeof(kByteOrderMark), &cbMark, nullptr);
+        }
     }
     ::SetFilePointer(file.get(), 0, nullptr, FILE_END);
 
