@@ -21,7 +21,13 @@ E2E_PREFIX=$(dirname "$E2E_SCRATCH")/e2e_quillfix_prefix
 
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
-WINE=$(command -v wine64 || command -v wine || echo /usr/lib/wine/wine64)
+# The Windows the tests stand in, set by ctest for the build under test: a 64-bit
+# prefix through the 64-bit loader (default), or a plain 32-bit Windows (win32). With
+# wine32 installed, `wine` is the 32-bit loader and the built-in tools it starts by
+# name (reg, cmd, wineboot) see the 32-bit registry view, so a 64-bit prefix is only
+# ever made and checked through wine64.
+E2E_WINEARCH=${QRV_WINEARCH:-win64}
+WINE=${QRV_WINE:-$(command -v /usr/lib/wine/wine64 wine64 wine | head -n 1)}
 
 SVC=qrv_reg_monitor_svc.exe
 SUITE_KEY='HKLM\Software\Zarvik\Quellant'
@@ -68,7 +74,7 @@ make_prefix() {
   if [ ! -f "$WINEPREFIX/.e2e-ready" ]; then
     rm -rf "$WINEPREFIX"
     mkdir -p "$(dirname "$WINEPREFIX")"
-    wineboot -i >/dev/null 2>&1 || { log "wineboot failed for $WINEPREFIX"; exit 1; }
+    WINEARCH=$E2E_WINEARCH "$WINE" wineboot -i >/dev/null 2>&1 || { log "wineboot failed for $WINEPREFIX"; exit 1; }
     wineserver -w
     touch "$WINEPREFIX/.e2e-ready"
   fi
