@@ -113,10 +113,13 @@ bool CQRVProduct::getRegistryItem(int nItem, CQRVWCharString& szItem)
 
         int nPlatform = CQRVWindowsOSInfo().getPlatform();
         // A 64-bit system keeps a 32-bit install's keys in the other view, and the
-        // other way round; one more read there covers both.
+        // other way round; one more read there covers both. The other view is the one
+        // this process does not see by default: the 32-bit view for a 64-bit process,
+        // the 64-bit view for a 32-bit one (WOW64, which the platform reports as 64-bit
+        // too). A 32-bit system has one view and ignores KEY_WOW64_64KEY.
         REGSAM samOtherView = 0;
         if (nPlatform == 2)
-            samOtherView = KEY_WOW64_32KEY;
+            samOtherView = sizeof(void*) == 8 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
         else if (nPlatform == 1)
             samOtherView = KEY_WOW64_64KEY;
 
