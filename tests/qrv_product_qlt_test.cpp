@@ -224,6 +224,8 @@ TEST_F(ProductQltTest, MajorSevenNeedsQltInstallOne)
 // 64-bit read misses them and the second read in the 32-bit view finds them.
 TEST_F(ProductQltTest, KeysOnlyInThe32BitViewAreFound)
 {
+    if (!qrvtest::onSixtyFourBitWindows())
+        GTEST_SKIP() << "a 32-bit Windows has one registry view; KEY_WOW64_32KEY is ignored there";
     install(kCurrentKey, L"8.0", L"C:\\Q32\\", KEY_WOW64_32KEY);
     ASSERT_FALSE(qrvtest::keyExists(HKEY_LOCAL_MACHINE, kCurrentKey, KEY_WOW64_64KEY));
     ASSERT_TRUE(qrvtest::keyExists(HKEY_LOCAL_MACHINE, L"Software\\Wow6432Node\\Zarvik\\Quellant"));

@@ -164,19 +164,26 @@ TEST(WindowsOSInfoTest, GatesAcrossWindowsVersions)
         EXPECT_EQ(row.szVersion, probe["version"]);
         EXPECT_EQ(row.szXP, probe["isXP"]);
         EXPECT_EQ(row.szVista, probe["isVista"]);
-        EXPECT_EQ("2", probe["platform"]);
+        EXPECT_EQ(qrvtest::onSixtyFourBitWindows() ? "2" : "1", probe["platform"]);
     }
     qrvtest::deleteTree(HKEY_CURRENT_USER, kProbeDefaultsKey);
 }
 
-TEST(WindowsOSInfoTest, PlatformIsSixtyFourBit)
+// The answer is the system's, whatever the process: 2 on 64-bit Windows for the
+// 64-bit and the 32-bit (WOW64) build alike, 1 on a 32-bit Windows (a WINEARCH=win32
+// prefix, where Wine reports x86, 0).
+TEST(WindowsOSInfoTest, PlatformIsTheSystemsWordSize)
 {
     CQRVWindowsOSInfo info;
     SYSTEM_INFO native;
     GetNativeSystemInfo(&native);
-    // Wine on this host reports x64 (9); a 64-bit system answers 2 whatever the process.
-    EXPECT_EQ(PROCESSOR_ARCHITECTURE_AMD64, native.wProcessorArchitecture);
-    EXPECT_EQ(2, info.getPlatform());
+    if (qrvtest::onSixtyFourBitWindows()) {
+        EXPECT_EQ(PROCESSOR_ARCHITECTURE_AMD64, native.wProcessorArchitecture);
+        EXPECT_EQ(2, info.getPlatform());
+    } else {
+        EXPECT_EQ(PROCESSOR_ARCHITECTURE_INTEL, native.wProcessorArchitecture);
+        EXPECT_EQ(1, info.getPlatform());
+    }
 }
 
 TEST(WindowsOSInfoTest, ServicePackComesFromCsdVersion)

@@ -110,6 +110,16 @@ bool keyExists(HKEY root, const std::wstring& key, REGSAM extra)
     return true;
 }
 
+bool onSixtyFourBitWindows()
+{
+#ifdef _WIN64
+    return true;
+#else
+    BOOL bWow64 = FALSE;
+    return IsWow64Process(GetCurrentProcess(), &bWow64) && bWow64;
+#endif
+}
+
 void deleteTree(HKEY root, const std::wstring& key, REGSAM extra)
 {
     HKEY h;

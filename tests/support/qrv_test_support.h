@@ -65,6 +65,9 @@ bool setBinary(HKEY root, const std::wstring& key, const wchar_t* name, const st
 bool getDword(HKEY root, const std::wstring& key, const wchar_t* name, DWORD& value, REGSAM extra = 0);
 bool getString(HKEY root, const std::wstring& key, const wchar_t* name, std::wstring& value, REGSAM extra = 0);
 bool keyExists(HKEY root, const std::wstring& key, REGSAM extra = 0);
+// Whether this process runs on 64-bit Windows: a 64-bit build, or a 32-bit one under
+// WOW64 (IsWow64Process). False on a 32-bit Windows, which has one registry view.
+bool onSixtyFourBitWindows();
 void deleteTree(HKEY root, const std::wstring& key, REGSAM extra = 0);
 // A fresh folder under the temporary folder, removed with its files by removeFolder.
 std::wstring makeTempFolder(const std::wstring& hint);
