@@ -18,11 +18,12 @@ expected=$(
   for h in *.h; do echo "include/qrv/$h"; done
   echo include/qrv/internal/qrv_release.h
   echo lib/libqrv.a
-  for f in qrvConfig.cmake qrvConfigVersion.cmake qrvTargets.cmake qrvTargets-release.cmake; do
+  for f in qrvConfig.cmake qrvConfigVersion.cmake qrvTargets.cmake qrvTargets-CONFIG.cmake; do
     echo "lib/cmake/qrv/$f"
   done
 )
-installed=$(cd "$prefix" && find . -type f | sed 's|^\./||')
+# (the targets file of the build type, qrvTargets-release.cmake for the presets' Release)
+installed=$(cd "$prefix" && find . -type f | sed -e 's|^\./||' -e 's|qrvTargets-[a-z]*\.cmake$|qrvTargets-CONFIG.cmake|')
 diff <(sort <<<"$expected") <(sort <<<"$installed") >&2 ||
   fail "installed files differ from the package's (< expected, > installed)"
 
