@@ -1,7 +1,8 @@
 # quillfix.exe /s under faults injected for real: killed while it stages a large new
-# service executable, an earlier ".bak" held open by another program, a read-only
-# ".bak", a target that is running, a full disk, an empty new file. After each, the
-# service executable must be whole: the old one or the new one, byte for byte.
+# service executable (and the state a kill between the swap's two renames leaves), an
+# earlier ".bak" held open by another program, a read-only ".bak", a target that is
+# running, a full disk, an empty new file. After each, the service executable must be
+# whole: the old one or the new one, byte for byte.
 source "$(dirname "$0")/quillfix_e2e_lib.sh" || exit 1
 
 # ctest names the helper program that holds a file open (tests/probes/file_holder.cpp).
@@ -48,8 +49,9 @@ check_patched() {
     fail "the patch log does not end with the success line"
 }
 
-# start_holder [windows path]: file_holder.exe (or the program at the path, run with no
-# arguments) in the background until stop_holder; waits until it holds the file.
+# start_holder <windows path>: file_holder.exe holding that file, in the background
+# until stop_holder; start_holder --run <windows path>: that program itself, running.
+# Either way it waits until the program has said so.
 start_holder() {
   local out=$E2E_SCRATCH/holder.out
   rm -f "$out"
@@ -81,7 +83,7 @@ stop_holder() {
 scenario "killed while staging"
 prepare
 head -c 1M /dev/urandom >"$E2E_SCRATCH/old.bin"
-head -c 48M /dev/urandom >"$E2E_SCRATCH/new.bin"
+head -c 96M /dev/urandom >"$E2E_SCRATCH/new.bin"
 cp "$E2E_SCRATCH/new.bin" "$RUN_DIR/$SVC"
 NEW_SIZE=$(stat -c %s "$E2E_SCRATCH/new.bin")
 MOMENTS=12
@@ -92,24 +94,25 @@ for i in $(seq 1 $MOMENTS); do
     rm -f "$COMMON_DIR/$SVC.bak"
   fi
   threshold=$((NEW_SIZE * i / MOMENTS))
+  # The previous kill's staged file stays for this run to replace, cut back where its
+  # size would pass for this run's progress.
+  if [ -e "$STAGED" ] && [ "$(stat -c %s "$STAGED")" -ge "$threshold" ]; then
+    : >"$STAGED"
+  fi
   (cd "$RUN_DIR" && exec "$WINE" quillfix.exe /s >/dev/null 2>&1) &
   pid=$!
-  # A leftover at or past the threshold must first be seen cut back by this run's copy.
-  restarted=0
   killed=0
   while kill -0 "$pid" 2>/dev/null; do
-    size=$(stat -c %s "$STAGED" 2>/dev/null || echo -1)
-    if [ "$restarted" -eq 0 ]; then
-      [ "$size" -ge 0 ] && [ "$size" -lt "$threshold" ] && restarted=1
-    elif [ "$size" -ge "$threshold" ]; then
+    if [ "$(stat -c %s "$STAGED" 2>/dev/null || echo 0)" -ge "$threshold" ]; then
       kill -9 "$pid" 2>/dev/null && killed=1
       break
     fi
   done
   wait "$pid" 2>/dev/null
-  at=$(stat -c %s "$STAGED" 2>/dev/null || echo 0)
-  if [ "$killed" -eq 1 ]; then
-    figures="$figures $((at * 100 / NEW_SIZE))%"
+  if [ "$killed" -eq 1 ] && [ -e "$STAGED" ]; then
+    figures="$figures $(($(stat -c %s "$STAGED") * 100 / NEW_SIZE))%"
+  elif [ "$killed" -eq 1 ]; then
+    figures="$figures swapped"
   else
     finished=$((finished + 1))
     figures="$figures done"
@@ -127,7 +130,7 @@ for i in $(seq 1 $MOMENTS); do
 done
 log "kill moments: $MOMENTS tried, staged copy at kill:$figures"
 log "target afterwards: old $kept_old, new $kept_new, broken $broken (runs that ended before the kill: $finished)"
-[ "$finished" -lt $((MOMENTS / 2)) ] || fail "most runs ended before their kill: the moments say little"
+[ $((MOMENTS - finished)) -ge 10 ] || fail "only $((MOMENTS - finished)) runs were killed before they ended"
 # A normal run completes the patch over whatever the kills left.
 if ! cmp -s "$COMMON_DIR/$SVC" "$E2E_SCRATCH/old.bin"; then
   cp "$E2E_SCRATCH/old.bin" "$COMMON_DIR/$SVC"
@@ -137,6 +140,17 @@ cmp -s "$COMMON_DIR/$SVC" "$E2E_SCRATCH/new.bin" || fail "after the kills a norm
 cmp -s "$COMMON_DIR/$SVC.bak" "$E2E_SCRATCH/old.bin" || fail "after the kills the old file is not at .bak"
 check_patched
 rm -f "$E2E_SCRATCH/old.bin" "$E2E_SCRATCH/new.bin"
+
+# -- what a run killed between the two renames of the swap leaves: no target, the old --
+# file at ".bak", the new one whole at the staging name. The next run completes it.
+scenario "killed between the renames"
+prepare
+mv "$COMMON_DIR/$SVC" "$COMMON_DIR/$SVC.bak"
+cp "$RUN_DIR/$SVC" "$STAGED"
+run_quillfix /s
+check_file_text "$COMMON_DIR/$SVC" NEW-SERVICE
+check_file_text "$COMMON_DIR/$SVC.bak" OLD-SERVICE
+check_patched
 
 # -- an earlier ".bak" held open without delete sharing: the old file cannot be set ----
 # aside, so the new one is not installed.
