@@ -82,17 +82,17 @@ bool swapStagedIn(const wchar_t* pszTarget, const wchar_t* pszStaged, const wcha
     if (::ReplaceFileW(pszTarget, pszStaged, pszBackup, REPLACEFILE_WRITE_THROUGH, nullptr, nullptr))
         return true;
 
-    // ReplaceFileW refused (Windows does so for a program in use) and left both names
-    // as they were: the same two renames one by one. If the old file cannot be set
-    // aside (an earlier ".bak" held open), nothing has changed and the run fails.
-    // ReplaceFileW's ERROR_UNABLE_TO_MOVE_REPLACEMENT_2 has already done this step.
+    // ReplaceFileW refused (a file in use, a file system that lacks it): the same two
+    // renames one by one. If the old file cannot be set aside (an earlier ".bak" held
+    // open), nothing has changed and the run fails. A target already gone means the
+    // call set the old file aside and then stopped (ERROR_UNABLE_TO_MOVE_REPLACEMENT_2).
     if (fileExists(pszTarget) &&
         !::MoveFileExW(pszTarget, pszBackup, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return false;
-    // Between these two renames the target name is free for an instant (no call renames a
-    // running program and takes its name in one step): the old file is whole at ".bak"
-    // and the new one whole at the staging name. A run killed there is completed by the
-    // next run, which finds no target and takes the first branch above.
+    // Between these two renames the target name is free for an instant (MoveFileExW will
+    // not replace a running program, so its name cannot be taken over in one step): the
+    // old file is whole at ".bak" and the new one whole at the staging name. A run killed
+    // there is completed by the next run, which finds no target: first branch above.
     if (::MoveFileExW(pszStaged, pszTarget, MOVEFILE_WRITE_THROUGH))
         return true;
     // The new file cannot take the name: the old one goes back.
