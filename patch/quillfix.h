@@ -50,8 +50,10 @@ CQRVWCharString makeCommonFilesPath(const CQRVWCharString& szName);
 // directory lacks one); a name holding ":\" as it is; szName alone when the install
 // directory cannot be read.
 CQRVWCharString resolveInInstallDirectory(const CQRVWCharString& szName);
-// Moves the old target aside to ".bak" and copies szSource over it. On failure the
-// old file is put back, string 1200 is shown and the 1121 line logged; false.
+// Copies szSource beside the target as "<target>.new", then swaps it in by renames,
+// the old target going to "<target>.bak". On failure (the new file missing, unreadable
+// or empty, the disk full, the old file impossible to set aside) the target is left
+// as it was, string 1200 is shown and the 1121 line logged; false.
 bool replaceFile(const CQRVWCharString& szSource, const CQRVWCharString& szTarget);
 // Writes "description" and "updated" under <suite key>\Patch\8103. Failures are
 // logged by the library and otherwise ignored.

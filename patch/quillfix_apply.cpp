@@ -19,6 +19,8 @@ namespace {
 const wchar_t kTargetFolder[] = L"%commonprogramfiles%\\Zarvik\\";
 const wchar_t kDriveMarker[] = L":\\";
 const wchar_t kBackupSuffix[] = L".bak";
+// The new file is copied beside the target under this name before it is swapped in.
+const wchar_t kStagingSuffix[] = L".new";
 const wchar_t kPatchLogName[] = L"patchlog.txt";
 const wchar_t kPatchKey[] = L"\\Patch\\";
 const long kPatchNumber = 8103;
@@ -26,6 +28,76 @@ const long kPatchNumber = 8103;
 bool isAbsolute(const CQRVWCharString& szName)
 {
     return szName.contains(CQRVWCharString(kDriveMarker));
+}
+
+bool fileExists(const wchar_t* pszPath)
+{
+    return ::GetFileAttributesW(pszPath) != INVALID_FILE_ATTRIBUTES;
+}
+
+// Windows neither replaces nor deletes a read-only file (MoveFileExW, ReplaceFileW and
+// DeleteFileW answer access denied); the files this clears are ours to replace.
+void clearReadOnly(const wchar_t* pszPath)
+{
+    DWORD dwAttributes = ::GetFileAttributesW(pszPath);
+    if (dwAttributes != INVALID_FILE_ATTRIBUTES && (dwAttributes & FILE_ATTRIBUTE_READONLY))
+        ::SetFileAttributesW(pszPath, dwAttributes & ~FILE_ATTRIBUTE_READONLY);
+}
+
+// Copies the new file to the staging name beside the target and makes sure it is on
+// the disk whole (FlushFileBuffers). Touches no installed file, so a kill or a failure
+// here (source missing, folder missing, disk full) leaves the target as it was. A
+// staging file left by a killed run is overwritten; a new file of zero bytes is
+// refused, since installing it would leave the service without a program.
+bool stageNewFile(const wchar_t* pszSource, const wchar_t* pszStaged)
+{
+    clearReadOnly(pszStaged);
+    if (!::CopyFileW(pszSource, pszStaged, FALSE))
+        return false;
+    // CopyFileW carries a read-only new file's attribute over; the flush needs write access.
+    clearReadOnly(pszStaged);
+    qrv_detail::UniqueFile staged(::CreateFileW(pszStaged, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size = {};
+    return staged.valid() && ::GetFileSizeEx(staged.get(), &size) && size.QuadPart > 0 &&
+           ::FlushFileBuffers(staged.get());
+}
+
+// Invariant: the target is the whole old or the whole new file; once the new is in place, the whole old is at ".bak".
+// Only renames inside the target's folder, since the target is normally the running
+// service's program, which Windows lets be renamed but neither overwritten nor deleted.
+// The one instant this cannot cover is named at the two renames below.
+bool swapStagedIn(const wchar_t* pszTarget, const wchar_t* pszStaged, const wchar_t* pszBackup)
+{
+    // No old file to keep (a first install, or a run killed between the two renames
+    // below, which left the old file at ".bak"): the staged file takes the free name,
+    // and never over a file that appeared meanwhile.
+    if (!fileExists(pszTarget))
+        return ::MoveFileExW(pszStaged, pszTarget, MOVEFILE_WRITE_THROUGH) != FALSE;
+
+    // An earlier ".bak" is meant to be replaced, read-only or not.
+    clearReadOnly(pszBackup);
+    // One call: the old file to ".bak", the staged one to the target, which takes the
+    // old file's attributes and security.
+    if (::ReplaceFileW(pszTarget, pszStaged, pszBackup, REPLACEFILE_WRITE_THROUGH, nullptr, nullptr))
+        return true;
+
+    // ReplaceFileW refused (a file in use, a file system that lacks it): the same two
+    // renames one by one. If the old file cannot be set aside (an earlier ".bak" held
+    // open), nothing has changed and the run fails. A target already gone means the
+    // call set the old file aside and then stopped (ERROR_UNABLE_TO_MOVE_REPLACEMENT_2).
+    if (fileExists(pszTarget) &&
+        !::MoveFileExW(pszTarget, pszBackup, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return false;
+    // Between these two renames the target name is free for an instant (MoveFileExW will
+    // not replace a running program, so its name cannot be taken over in one step): the
+    // old file is whole at ".bak" and the new one whole at the staging name. A run killed
+    // there is completed by the next run, which finds no target: first branch above.
+    if (::MoveFileExW(pszStaged, pszTarget, MOVEFILE_WRITE_THROUGH))
+        return true;
+    // The new file cannot take the name: the old one goes back.
+    ::MoveFileExW(pszBackup, pszTarget, MOVEFILE_WRITE_THROUGH);
+    return false;
 }
 
 } // namespace
@@ -56,6 +128,8 @@ CQRVWCharString resolveInInstallDirectory(const CQRVWCharString& szName)
     });
 }
 
+// Stages, then swaps (swapStagedIn keeps the invariant); any failure leaves the target
+// as it was and takes the one failure path: 1200 shown and logged, then the 1121 line.
 bool replaceFile(const CQRVWCharString& szSource, const CQRVWCharString& szTarget)
 {
     CQRVWCharString szTargetName(szTarget);
@@ -67,18 +141,16 @@ bool replaceFile(const CQRVWCharString& szSource, const CQRVWCharString& szTarge
     }
     CQRVWCharString szFull = resolveInInstallDirectory(szTargetName);
     CQRVWCharString szBackup = szFull + CQRVWCharString(kBackupSuffix);
+    CQRVWCharString szStaged = szFull + CQRVWCharString(kStagingSuffix);
 
-    // The old file goes aside first (an older ".bak" is replaced); a missing old file
-    // does not stop the copy.
-    bool bMovedAside =
-        ::MoveFileExW(textOrEmpty(szFull), textOrEmpty(szBackup), MOVEFILE_REPLACE_EXISTING) != FALSE;
-    if (::CopyFileW(textOrEmpty(szSource), textOrEmpty(szFull), FALSE))
+    if (stageNewFile(textOrEmpty(szSource), textOrEmpty(szStaged)) &&
+        swapStagedIn(textOrEmpty(szFull), textOrEmpty(szStaged), textOrEmpty(szBackup)))
         return true;
 
-    // Never leave the service without its executable: the old one goes back before
-    // the failure is reported (over whatever a half-done copy left behind).
-    if (bMovedAside)
-        ::MoveFileExW(textOrEmpty(szBackup), textOrEmpty(szFull), MOVEFILE_REPLACE_EXISTING);
+    // The target is as it was (or, should every rename back fail, the old file is at
+    // ".bak"); a partial or refused staged copy is not left behind.
+    clearReadOnly(textOrEmpty(szStaged));
+    ::DeleteFileW(textOrEmpty(szStaged));
 
     CQRVWCharString szLine = loadPatchString(IDS_UPDATE_FILE_FAILED);
     qrvAbsorb(false, QRV_HERE, [&] {

@@ -137,7 +137,7 @@ else
   check_bytes "$RUN_DIR/patchlog.txt" "patch log" expected_log "$MSG_1180 User select: 1"
 fi
 
-# -- copy failure: the old executable is put back ------------------------------------
+# -- copy failure: the old executable stays in place ---------------------------------
 scenario "copy failure"
 reset_machine
 set_windows_version winxp
@@ -158,9 +158,10 @@ printf 'EARLIER-BACKUP' >"$COMMON_DIR/$SVC.bak"
 rm -f "$RUN_DIR/$SVC"
 run_quillfix /s
 check_file_text "$COMMON_DIR/$SVC" OLD-SERVICE
-# The old file replaced the earlier backup when it was moved aside, and went back
-# to the target when the copy failed: the target is never left missing.
-check_missing "$COMMON_DIR/$SVC.bak"
+# The copy fails before anything is set aside: target and earlier backup stay as
+# they were.
+check_file_text "$COMMON_DIR/$SVC.bak" EARLIER-BACKUP
+check_missing "$COMMON_DIR/$SVC.new"
 
 scenario "copy failure with no old file"
 reset_machine

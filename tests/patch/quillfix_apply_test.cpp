@@ -151,8 +151,40 @@ TEST_F(PatchApplyTest, ReplaceMovesTheOldFileAsideAndCopiesTheNewOne)
     EXPECT_TRUE(replaceFile(CQRVWCharString(file(L"new.exe").c_str()), CQRVWCharString(file(L"svc.exe").c_str())));
     EXPECT_EQ(bytesOf("NEW"), qrvtest::readFile(file(L"svc.exe")));
     EXPECT_EQ(bytesOf("OLD"), qrvtest::readFile(file(L"svc.exe.bak")));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(file(L"svc.exe.new").c_str()));
     // Success is told by the restart question, not here: nothing is logged.
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(file(L"patchlog.txt").c_str()));
+}
+
+// The platform calls the swap rests on, as this platform performs them.
+TEST_F(PatchApplyTest, ReplaceFileKeepsTheOldFileAsBackupOrChangesNothing)
+{
+    const std::wstring target = file(L"svc.exe"), staged = file(L"svc.exe.new"), backup = file(L"svc.exe.bak");
+    ASSERT_TRUE(qrvtest::writeFile(target, bytesOf("OLD")));
+    ASSERT_TRUE(qrvtest::writeFile(staged, bytesOf("NEW")));
+    ASSERT_TRUE(qrvtest::writeFile(backup, bytesOf("OLDER")));
+
+    // An earlier backup held open without delete sharing: the call fails and every
+    // name keeps its file, so the run can fall back or give up with nothing changed.
+    HANDLE hHeld = CreateFileW(backup.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, hHeld) << GetLastError();
+    SetLastError(0xDEADBEEF);
+    EXPECT_FALSE(ReplaceFileW(target.c_str(), staged.c_str(), backup.c_str(), REPLACEFILE_WRITE_THROUGH, nullptr,
+                              nullptr));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), GetLastError());
+    EXPECT_FALSE(MoveFileExW(target.c_str(), backup.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
+    CloseHandle(hHeld);
+    EXPECT_EQ(bytesOf("OLD"), qrvtest::readFile(target));
+    EXPECT_EQ(bytesOf("NEW"), qrvtest::readFile(staged));
+    EXPECT_EQ(bytesOf("OLDER"), qrvtest::readFile(backup));
+
+    // Free: the earlier backup is replaced by the old file and the staged name is gone.
+    EXPECT_TRUE(ReplaceFileW(target.c_str(), staged.c_str(), backup.c_str(), REPLACEFILE_WRITE_THROUGH, nullptr,
+                             nullptr))
+        << GetLastError();
+    EXPECT_EQ(bytesOf("NEW"), qrvtest::readFile(target));
+    EXPECT_EQ(bytesOf("OLD"), qrvtest::readFile(backup));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(staged.c_str()));
 }
 
 TEST_F(PatchApplyTest, ReplaceWithoutAnOldFileStillCopies)
@@ -163,7 +195,7 @@ TEST_F(PatchApplyTest, ReplaceWithoutAnOldFileStillCopies)
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(file(L"svc.exe.bak").c_str()));
 }
 
-TEST_F(PatchApplyTest, FailedCopyPutsTheOldFileBackAndLogsBothLines)
+TEST_F(PatchApplyTest, FailedCopyLeavesTheOldFileAndLogsBothLines)
 {
     installSuite(kSuiteKey, m_folder + L"\\");
     ASSERT_TRUE(qrvtest::writeFile(file(L"svc.exe"), bytesOf("OLD")));
@@ -171,6 +203,7 @@ TEST_F(PatchApplyTest, FailedCopyPutsTheOldFileBackAndLogsBothLines)
     EXPECT_FALSE(replaceFile(CQRVWCharString(file(L"absent.exe").c_str()), CQRVWCharString(file(L"svc.exe").c_str())));
     EXPECT_EQ(bytesOf("OLD"), qrvtest::readFile(file(L"svc.exe")));
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(file(L"svc.exe.bak").c_str()));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(file(L"svc.exe.new").c_str()));
     // The 1200 exchange, then the 1121 line; both texts are empty in this program.
     EXPECT_EQ(kMark + entry(" User select: 1\r\n") + entry("\r\n"), qrvtest::readFile(file(L"patchlog.txt")));
 }

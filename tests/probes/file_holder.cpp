@@ -1,0 +1,27 @@
+// Holds a file open the way another program would, for the fault tests of the patch
+// run: `file_holder <path>` opens it for reading with read sharing only (no write, no
+// delete sharing), prints "held" and sleeps; `file_holder` alone prints "running" and
+// sleeps, a stand-in for the running service program. It exits by itself after two
+// minutes, in case the test that started it is gone.
+#include <windows.h>
+
+#include <cstdio>
+
+int wmain(int argc, wchar_t** argv)
+{
+    HANDLE hFile = INVALID_HANDLE_VALUE;
+    if (argc > 1) {
+        hFile = ::CreateFileW(argv[1], GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                              nullptr);
+        if (hFile == INVALID_HANDLE_VALUE) {
+            std::printf("open failed: %lu\n", ::GetLastError());
+            return 1;
+        }
+    }
+    std::printf(argc > 1 ? "held\n" : "running\n");
+    std::fflush(stdout);
+    ::Sleep(120000);
+    if (hFile != INVALID_HANDLE_VALUE)
+        ::CloseHandle(hFile);
+    return 0;
+}
