@@ -286,6 +286,75 @@ ValueMap valuesOf(HKEY root, const std::wstring& path)
     return out;
 }
 
+// Every key of the subtree (the top one included) with its values.
+void snapshotTree(HKEY root, const std::wstring& path, std::map<std::wstring, ValueMap>& out)
+{
+    HKEY h = nullptr;
+    if (::RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS)
+        return;
+    out[path] = valuesOf(root, path);
+    std::vector<std::wstring> children;
+    wchar_t name[256];
+    for (DWORD i = 0;; ++i) {
+        DWORD len = 256;
+        if (::RegEnumKeyExW(h, i, name, &len, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        children.push_back(std::wstring(name, len));
+    }
+    ::RegCloseKey(h);
+    for (const std::wstring& child : children)
+        snapshotTree(root, path + L"\\" + child, out);
+}
+
+// Root and path of the key a section names, as the reader takes them apart: the root
+// name before the first backslash (HKEY_LOCAL_MACHINE for any other text), or the
+// whole name below HKEY_LOCAL_MACHINE when it holds no backslash.
+std::pair<HKEY, std::wstring> keyOfSection(const std::wstring& section)
+{
+    static const std::pair<const wchar_t*, HKEY> roots[] = {
+        { L"HKEY_CLASSES_ROOT", HKEY_CLASSES_ROOT }, { L"HKEY_LOCAL_MACHINE", HKEY_LOCAL_MACHINE },
+        { L"HKEY_USERS", HKEY_USERS }, { L"HKEY_CURRENT_CONFIG", HKEY_CURRENT_CONFIG },
+        { L"HKEY_CURRENT_USER", HKEY_CURRENT_USER } };
+    const size_t slash = section.find(L'\\');
+    if (slash == std::wstring::npos)
+        return std::make_pair(HKEY_LOCAL_MACHINE, section);
+    HKEY root = HKEY_LOCAL_MACHINE;
+    for (const auto& r : roots)
+        if (section.compare(0, slash, r.first) == 0)
+            root = r.second;
+    return std::make_pair(root, section.substr(slash + 1));
+}
+
+// The section names of a file, as the platform's profile functions read them.
+std::vector<std::wstring> sectionNamesOf(const std::wstring& file)
+{
+    std::vector<wchar_t> buffer(1 << 16);
+    DWORD n = 0;
+    while ((n = ::GetPrivateProfileSectionNamesW(buffer.data(), static_cast<DWORD>(buffer.size()), file.c_str()))
+           == buffer.size() - 2)
+        buffer.resize(buffer.size() * 2);
+    std::vector<std::wstring> names;
+    for (size_t start = 0, i = 0; i < n; ++i)
+        if (buffer[i] == 0) {
+            if (i > start)
+                names.push_back(std::wstring(buffer.data() + start, i - start));
+            start = i + 1;
+        }
+    return names;
+}
+
+// The shallowest level of the path that does not exist yet (empty when all do).
+std::wstring firstMissingLevel(HKEY root, const std::wstring& path)
+{
+    for (size_t at = 0; at != std::wstring::npos;) {
+        at = path.find(L'\\', at + 1);
+        const std::wstring level = path.substr(0, at);
+        if (!level.empty() && !qrvtest::keyExists(root, level))
+            return level;
+    }
+    return std::wstring();
+}
+
 std::string shown(const std::wstring& s)
 {
     std::string out;
@@ -764,5 +833,138 @@ TEST_F(RegistryFileTest, OlderAnsiFilesImportAsBefore)
     expectValue(key.path(), L"List", REG_MULTI_SZ, bytesOf(std::wstring(L"A\0BC\0", 5), true));
     expectValue(key.path(), L"Path", REG_EXPAND_SZ, bytesOf(L"%TEMP%\\x", true));
     EXPECT_TRUE(log.lines().empty());
+}
+
+// Malformed files, made here: cut lines, unknown keywords, broken dumps, huge lines,
+// binary garbage, sections naming other roots. Each imports without a crash and leaves
+// every key it does not name as it was; keys it makes outside the test's own key are
+// removed after each file.
+TEST_F(RegistryFileTest, MalformedFilesChangeOnlyTheKeysTheyName)
+{
+    QRVTestKey key;
+    const std::wstring target = key.sub(L"Target");
+    TreeGenerator generator(4242);
+    std::vector<GenKey> sentinel = generator.tree(key.sub(L"Sentinel"), 6, 0, 0);
+    for (GenKey& k : sentinel)
+        k.values.erase(std::remove_if(k.values.begin(), k.values.end(), [](const GenValue& v) { return v.refused; }),
+                       k.values.end());
+    ASSERT_TRUE(writeTree(sentinel));
+    ASSERT_TRUE(writeTree(generator.tree(target, 5, 0, 0)));
+
+    // A well-formed export of the target, in UTF-16 and in ANSI, to cut.
+    CQRVRegistryKey exported(HKEY_CURRENT_USER, CQRVWCharString(target.c_str()), KEY_READ);
+    ASSERT_TRUE(exported.exportKey(file(), CQRVRegistryFile::kTextFormat, true));
+    const std::vector<unsigned char> unicodeBase = qrvtest::readFile(m_file);
+    const std::string section = "[HKEY_CURRENT_USER\\" + narrow(target) + "]\r\n";
+    const std::string ansiBase = section + "bad1=REG_DWORD:0x00000001\r\nbad2=REG_SZ:\"two\"\r\n"
+                                 "[HKEY_CURRENT_USER\\" + narrow(target) + "\\Sub]\r\nbad3=REG_BINARY:01 02 03\r\n";
+    ASSERT_GT(unicodeBase.size(), 1000u);
+
+    std::vector<std::pair<std::string, std::vector<unsigned char>>> files;
+    auto add = [&](const std::string& label, const std::string& text) {
+        files.push_back(std::make_pair(label, std::vector<unsigned char>(text.begin(), text.end())));
+    };
+    // Cut lines: both bases cut at spread positions (the UTF-16 one at odd bytes too).
+    for (int i = 1; i <= 12; ++i)
+        files.push_back(std::make_pair("cut utf-16 " + std::to_string(i),
+                                       std::vector<unsigned char>(unicodeBase.begin(),
+                                                                  unicodeBase.begin() + unicodeBase.size() * i / 13 + i % 2)));
+    for (int i = 1; i <= 8; ++i)
+        add("cut ansi " + std::to_string(i), ansiBase.substr(0, ansiBase.size() * i / 9));
+    // Unknown keywords.
+    for (const char* line : { "bad=REG_QWORD:0x1", "bad=reg_sz:\"x\"", "bad=REG_SZ_EXPANDED:\"%a%\"", "bad=:",
+                              "bad=REG_:", "bad=REG_DWORD :0x1", "bad=REG_MULTI_SZ:41 00 00 00", "bad=REG_NONE:" })
+        add(std::string("keyword ") + line, section + line + "\r\n");
+    // Broken dumps and data.
+    for (const char* line : { "bad=REG_BINARY:0", "bad=REG_BINARY:4G 00", "bad=REG_BINARY:41 00 4",
+                              "bad=REG_BINARY:41  00", "bad=REG_SZ_MULTI:4", "bad=REG_SZ_MULTI:41 0x,42 00",
+                              "bad=REG_DWORD:0xG1", "bad=REG_DWORD:0x1FFFFFFFF", "bad=REG_SZ:\"open",
+                              "bad=REG_SZ:", "bad=REG_SZ_EXPAND:\"%odd\"" })
+        add(std::string("data ") + line, section + line + "\r\n");
+    // Huge lines.
+    add("huge string", section + "big=REG_SZ:\"" + std::string(300000, 'h') + "\"\r\n");
+    add("huge garbage line", section + std::string(1000000, 'g') + "\r\n");
+    add("huge section name", "[HKEY_CURRENT_USER\\" + narrow(target) + "\\" + std::string(400, 's') + "]\r\nv=REG_DWORD:0x1\r\n");
+    {
+        std::string dump;
+        for (int i = 0; i < 100000; ++i)
+            dump += i ? " AB" : "AB";
+        add("huge dump", section + "dump=REG_BINARY:" + dump + "\r\n");
+    }
+    {
+        std::string many = section;
+        for (int i = 0; i < 3000; ++i)
+            many += "many" + std::to_string(i) + "=REG_DWORD:0x" + std::to_string(i % 10) + "\r\n";
+        add("huge section", many);
+    }
+    // Binary garbage, with and without the byte-order mark, some with brackets.
+    std::mt19937 rng(99);
+    for (int i = 0; i < 10; ++i) {
+        std::vector<unsigned char> junk(1 + rng() % 20000);
+        for (unsigned char& b : junk)
+            b = static_cast<unsigned char>(rng());
+        if (i % 2 == 0) {
+            junk[0] = 0xFF;
+            if (junk.size() > 1)
+                junk[1] = 0xFE;
+        }
+        if (i % 3 == 0)
+            for (size_t at = 7; at + 1 < junk.size(); at += 997)
+                junk[at] = i % 2 ? '[' : '\n';
+        files.push_back(std::make_pair("garbage " + std::to_string(i), junk));
+    }
+    // Sections naming other roots, unknown roots, no root at all.
+    const std::string mark = "QRVTests_Malformed_" + std::to_string(::GetCurrentProcessId());
+    for (const std::string& name : { "HKEY_LOCAL_MACHINE\\SOFTWARE\\" + mark, "HKEY_CLASSES_ROOT\\" + mark,
+                                     "HKEY_USERS\\" + mark, "HKEY_CURRENT_CONFIG\\" + mark,
+                                     "HKEY_NOWHERE\\SOFTWARE\\" + mark, "hkey_current_user\\SOFTWARE\\" + mark,
+                                     mark, "HKEY_LOCAL_MACHINE\\" + mark + "\\a\\\\b" })
+        add("root " + name, "[" + name + "]\r\nother=REG_DWORD:0x00000007\r\n");
+    ASSERT_GE(files.size(), 50u);
+
+    QRVLogCapture log;
+    for (const auto& f : files) {
+        SCOPED_TRACE(f.first);
+        ASSERT_TRUE(qrvtest::writeFile(m_file, f.second));
+        // The keys the file names (and their missing levels, made on the way).
+        std::vector<std::pair<HKEY, std::wstring>> named;
+        std::vector<std::pair<HKEY, std::wstring>> made;
+        for (const std::wstring& name : sectionNamesOf(m_file)) {
+            named.push_back(keyOfSection(name));
+            const std::wstring missing = firstMissingLevel(named.back().first, named.back().second);
+            if (!missing.empty() && (named.back().first != HKEY_CURRENT_USER || missing.find(key.path()) != 0))
+                made.push_back(std::make_pair(named.back().first, missing));
+        }
+        std::map<std::wstring, ValueMap> before;
+        snapshotTree(HKEY_CURRENT_USER, key.path(), before);
+
+        EXPECT_TRUE(CQRVRegistryFile(file()).load());
+
+        std::map<std::wstring, ValueMap> after;
+        snapshotTree(HKEY_CURRENT_USER, key.path(), after);
+        auto isNamed = [&](const std::wstring& path) {
+            for (const auto& n : named)
+                if (n.first == HKEY_CURRENT_USER && (n.second == path || n.second.find(path + L"\\") == 0))
+                    return true;
+            return false;
+        };
+        for (const auto& k : after) {
+            if (isNamed(k.first))
+                continue;
+            auto old = before.find(k.first);
+            EXPECT_TRUE(old != before.end()) << "key made that the file does not name: " << shown(k.first);
+            EXPECT_TRUE(old == before.end() || old->second == k.second) << "key changed: " << shown(k.first);
+        }
+        for (const auto& k : before)
+            EXPECT_TRUE(after.count(k.first)) << "key lost: " << shown(k.first);
+        for (const auto& m : made)
+            qrvtest::deleteTree(m.first, m.second);
+    }
+    // The keywords and dumps that do not parse write nothing.
+    const ValueMap imported = valuesOf(HKEY_CURRENT_USER, target);
+    EXPECT_EQ(0u, imported.count(L"bad")) << "type " << (imported.count(L"bad") ? imported.at(L"bad").first : 0)
+                                          << ", " << (imported.count(L"bad") ? imported.at(L"bad").second.size() : 0)
+                                          << " bytes";
+    std::cout << "[ size     ] " << files.size() << " malformed files" << std::endl;
 }
 
