@@ -186,21 +186,6 @@ bool isCarriedSection(const CQRVWCharString& szSection)
     return n > 0 && !hasLineBreak(szSection) && !isBlank(szSection.getBuffer()[n - 1]);
 }
 
-// One group of a key's entries: collect(key, list) gathers the key's values of one
-// type as records, and each record goes to add(entries, record) in the collector's order.
-template <typename Record, typename Collect, typename Add>
-void collectEntries(HKEY hRoot, const CQRVWCharString& szKeyPath, Collect collect, Add add)
-{
-    CQRVRegistryKey key(hRoot, szKeyPath, kReadAccess, false, 0);
-    CQRVDblList<CQRVObjNode<Record>> lstValues;
-    collect(key, lstValues);
-    for (bool bMore = lstValues.moveFirst(); bMore; bMore = lstValues.moveNext()) {
-        Record record;
-        if (lstValues.getCurrent(record))
-            add(record);
-    }
-}
-
 // The bytes' dump, exactly as many pairs as bytes: the units' dump of an odd count
 // ends with the padding byte's " 00", which is cut off.
 CQRVWCharString bytesDumpOf(const CQRVBuffer<unsigned char>& bytes)
@@ -259,6 +244,50 @@ private:
     CQRVIni::StringList m_lstTexts;
     long m_lTag;
 };
+
+// One value's entry text in the file's form, handed to the section with whether its
+// text can be carried (string data must not hold a line break).
+void CQRVRegistryFile::addEntry(SectionEntries& entries, const CQRVRegistryValent& valent)
+{
+    const CQRVWCharString szQuote(L"\"");
+    switch (valent.m_dwType) {
+    case REG_DWORD: {
+        const CQRVRegistryDwordValue record = qrv_detail::dwordRecord(valent);
+        entries.add(record.m_szName, CQRVWCharString(L"REG_DWORD:") + CQRVWCharString(record.m_dwValue, nsHex, 8, true),
+                    true);
+        break;
+    }
+    case REG_SZ:
+    case REG_EXPAND_SZ: {
+        // String data is written unescaped between quotes: only a line break would
+        // change what is read back.
+        const CQRVRegistryStringValue record = qrv_detail::stringRecord(valent);
+        const CQRVWCharString szKeyword(valent.m_dwType == REG_SZ ? L"REG_SZ:" : L"REG_SZ_EXPAND:");
+        entries.add(record.m_szName, szKeyword + szQuote + record.m_szValue + szQuote, !hasLineBreak(record.m_szValue));
+        break;
+    }
+    case REG_MULTI_SZ: {
+        CQRVRegStringList lstStrings;
+        CQRVRegistryMultiString::decode(valent.m_bufData, lstStrings);
+        const CQRVWCharString szPrefix(L"REG_SZ_MULTI:");
+        CQRVWCharString szText(szPrefix);
+        for (const CQRVObjNode<CQRVWCharString>* pNode = lstStrings.m_pHead; pNode; pNode = pNode->m_pNext) {
+            // No ',' while nothing follows the prefix, so a leading empty string (an
+            // empty dump) does not start the data with a ','.
+            if (!szText.endsWith(szPrefix))
+                szText += CQRVWCharString(L",");
+            szText += dumpOf(pNode->m_object);
+        }
+        entries.add(valent.m_szValueName, szText, true);
+        break;
+    }
+    case REG_BINARY:
+        entries.add(valent.m_szValueName, CQRVWCharString(L"REG_BINARY:") + bytesDumpOf(valent.m_bufData), true);
+        break;
+    default:
+        break; // other types are not part of the format
+    }
+}
 
 CQRVRegistryFile::CQRVRegistryFile(const CQRVWCharString& szFileName)
     : m_szFileName(szFileName)
@@ -327,54 +356,20 @@ bool CQRVRegistryFile::saveKey(HKEY hRoot, const CQRVWCharString& szKeyPath, Exp
 {
     const bool bThisKey = qrvAbsorb(false, QRV_HERE, [&] {
         SectionEntries entries(sectionNameOf(hRoot, szKeyPath));
-        const CQRVWCharString szQuote(L"\"");
-
-        collectEntries<CQRVRegistryDwordValue>(
-            hRoot, szKeyPath,
-            [](CQRVRegistryKey& key, CQRVRegistryDwordValueList& lst) { key.getDwordValues(lst); },
-            [&](const CQRVRegistryDwordValue& record) {
-                entries.add(record.m_szName,
-                            CQRVWCharString(L"REG_DWORD:") + CQRVWCharString(record.m_dwValue, nsHex, 8, true), true);
-            });
-        // String data is written unescaped between quotes: only a line break would
-        // change what is read back.
-        collectEntries<CQRVRegistryStringValue>(
-            hRoot, szKeyPath,
-            [](CQRVRegistryKey& key, CQRVRegistryStringValueList& lst) { key.getStringValues(lst); },
-            [&](const CQRVRegistryStringValue& record) {
-                entries.add(record.m_szName, CQRVWCharString(L"REG_SZ:") + szQuote + record.m_szValue + szQuote,
-                            !hasLineBreak(record.m_szValue));
-            });
-        collectEntries<CQRVRegistryStringValue>(
-            hRoot, szKeyPath,
-            [](CQRVRegistryKey& key, CQRVRegistryStringValueList& lst) { key.getExpandStringValues(lst, false); },
-            [&](const CQRVRegistryStringValue& record) {
-                entries.add(record.m_szName,
-                            CQRVWCharString(L"REG_SZ_EXPAND:") + szQuote + record.m_szValue + szQuote,
-                            !hasLineBreak(record.m_szValue));
-            });
-        collectEntries<CQRVRegistryMultiStringValue>(
-            hRoot, szKeyPath,
-            [](CQRVRegistryKey& key, CQRVRegistryMultiStringValueList& lst) { key.getMultiStringValues(lst); },
-            [&](const CQRVRegistryMultiStringValue& record) {
-                const CQRVWCharString szPrefix(L"REG_SZ_MULTI:");
-                CQRVWCharString szText(szPrefix);
-                for (const CQRVObjNode<CQRVWCharString>* pNode = record.m_lstStrings.m_pHead; pNode;
-                     pNode = pNode->m_pNext) {
-                    // No ',' while nothing follows the prefix, so a leading empty
-                    // string (an empty dump) does not start the data with a ','.
-                    if (!szText.endsWith(szPrefix))
-                        szText += CQRVWCharString(L",");
-                    szText += dumpOf(pNode->m_object);
-                }
-                entries.add(record.m_szName, szText, true);
-            });
-        collectEntries<CQRVRegistryBinaryValue>(
-            hRoot, szKeyPath,
-            [](CQRVRegistryKey& key, CQRVRegistryBinaryValueList& lst) { key.getBinaryValues(lst); },
-            [&](const CQRVRegistryBinaryValue& record) {
-                entries.add(record.m_szName, CQRVWCharString(L"REG_BINARY:") + bytesDumpOf(record.m_bufData), true);
-            });
+        // One query for all the key's values; the entries then go out by type (DWORD,
+        // REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ, REG_BINARY), each group in the query's
+        // order: what the five bulk collectors give, at a fifth of the registry calls.
+        // A key without named values has nothing to query.
+        CQRVRegistryValentList lstValents;
+        {
+            CQRVRegistryKey key(hRoot, szKeyPath, kReadAccess, false, 0);
+            key.queryMultipleValues(lstValents);
+        }
+        static const DWORD kTypeOrder[] = { REG_DWORD, REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ, REG_BINARY };
+        for (DWORD dwType : kTypeOrder)
+            for (const CQRVObjNode<CQRVRegistryValent>* pNode = lstValents.m_pHead; pNode; pNode = pNode->m_pNext)
+                if (pNode->m_object.m_dwType == dwType)
+                    addEntry(entries, pNode->m_object);
 
         if (entries.empty())
             return true;

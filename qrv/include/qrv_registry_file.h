@@ -25,6 +25,7 @@
 #include "qrv_wchar_string.h"
 
 class CQRVRegistryKey;
+class CQRVRegistryValent;
 
 class CQRVRegistryFile {
 public:
@@ -62,6 +63,7 @@ private:
     // One key's section; returns false when the walk below it was cut short.
     bool saveKey(HKEY hRoot, const CQRVWCharString& szKeyPath, ExportTarget& target);
     void writeSection(const SectionEntries& entries, ExportTarget& target);
+    static void addEntry(SectionEntries& entries, const CQRVRegistryValent& valent);
     void loadSection(const CQRVWCharString& szSection);
 
     CQRVWCharString m_szFileName;
