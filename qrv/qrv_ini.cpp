@@ -183,6 +183,53 @@ bool CQRVIni::setProfileSection(const CQRVWCharString& szSection, const StringLi
     }));
 }
 
+bool CQRVIni::appendProfileSection(const CQRVWCharString& szSection, const StringList& lstEntries)
+{
+    QRV_TRACE(L"CQRVIni", L"appendProfileSection");
+    return qrvTrace.passFail(qrvAbsorb(false, QRV_HERE, [&] {
+        if (szSection.getLength() == 0)
+            throw CQRVBadArgException(L"szSection", L"section name must not be empty", QRV_HERE);
+        // The lines as the profile functions lay out a new section at the end of a
+        // file: "[section]", then each "key=value", each line ended by CR LF.
+        const unsigned long ulSection = szSection.getLength();
+        unsigned long ulUnits = ulSection + 4;
+        for (const CQRVObjNode<CQRVWCharString>* pNode = lstEntries.m_pHead; pNode; pNode = pNode->m_pNext)
+            if (pNode->m_object.getLength() > 0)
+                ulUnits += pNode->m_object.getLength() + 2;
+        CQRVBuffer<unsigned short> block(ulUnits);
+        unsigned short* p = block.m_pBuffer;
+        *p++ = L'[';
+        std::memcpy(p, szSection.getBuffer(), ulSection * 2);
+        p += ulSection;
+        *p++ = L']';
+        *p++ = L'\r';
+        *p++ = L'\n';
+        for (const CQRVObjNode<CQRVWCharString>* pNode = lstEntries.m_pHead; pNode; pNode = pNode->m_pNext) {
+            const unsigned long ulLength = pNode->m_object.getLength();
+            if (ulLength == 0)
+                continue;
+            std::memcpy(p, pNode->m_object.getBuffer(), ulLength * 2);
+            p += ulLength;
+            *p++ = L'\r';
+            *p++ = L'\n';
+        }
+
+        HANDLE hFile = ::CreateFileW(textOrEmpty(m_szFileName), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
+                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (hFile == INVALID_HANDLE_VALUE)
+            throw CQRVWritePrivateProfileSectionException(textOrNull(szSection), static_cast<int>(::GetLastError()),
+                                                          QRV_HERE);
+        const DWORD dwBytes = static_cast<DWORD>(ulUnits * 2);
+        DWORD dwWritten = 0;
+        const bool bWritten = ::WriteFile(hFile, block.m_pBuffer, dwBytes, &dwWritten, nullptr) && dwWritten == dwBytes;
+        const DWORD dwError = ::GetLastError();
+        ::CloseHandle(hFile);
+        if (!bWritten)
+            throw CQRVWritePrivateProfileSectionException(textOrNull(szSection), static_cast<int>(dwError), QRV_HERE);
+        return true;
+    }));
+}
+
 bool CQRVIni::createUnicodeFile()
 {
     QRV_TRACE(L"CQRVIni", L"createUnicodeFile");

@@ -317,9 +317,11 @@ bool CQRVRegistryFile::save(HKEY hRoot, const CQRVWCharString& szKeyPath, bool b
         }
 
         // A file this export makes is its own: it is created as UTF-16 (with the
-        // byte-order mark) before its first section, and each key's entries go in with
-        // one write. Into a file that was there already the entries are merged one by
-        // one, each replacing an entry of the same name; its encoding is kept.
+        // byte-order mark) before its first section, and each key's section is
+        // appended with one write, so the export takes time in proportion to the tree
+        // (a profile function rewrites the whole file for each call). Into a file that
+        // was there already the entries are merged one by one through the profile
+        // functions, each replacing an entry of the same name; its encoding is kept.
         // Both ways give the same bytes.
         const DWORD dwAttributes = ::GetFileAttributesW(textOrEmpty(m_szFileName));
         ExportTarget target;
@@ -339,7 +341,7 @@ void CQRVRegistryFile::writeSection(const SectionEntries& entries, ExportTarget&
             target.bOwnFile = target.bCreated;
         }
         if (target.bOwnFile) {
-            ini.setProfileSection(entries.section(), entries.lines());
+            ini.appendProfileSection(entries.section(), entries.lines());
             return;
         }
     }

@@ -241,7 +241,7 @@ TEST_F(IniTest, LargeSectionsAndNameListsAreReadWhole)
 
 // A file made by createUnicodeFile is UTF-16: characters outside the ANSI code page
 // (a surrogate pair among them) are written and read back unchanged. setProfileSection
-// writes the same bytes as the entries written one by one.
+// and appendProfileSection write the same bytes as the entries written one by one.
 TEST_F(IniTest, UnicodeFilesAndWholeSectionWrites)
 {
     QRVLogCapture log;
@@ -269,6 +269,20 @@ TEST_F(IniTest, UnicodeFilesAndWholeSectionWrites)
     ASSERT_TRUE(single.setProfileString(L"S\x00FC", L"\x0416", CQRVWCharString(value.c_str())));
     ASSERT_TRUE(single.setProfileString(L"S\x00FC", L"b", L"2"));
     EXPECT_EQ(qrvtest::readFile(m_file), qrvtest::readFile(other));
+    // Appended with one write, laid out as the profile functions lay it out.
+    const std::wstring appended = m_folder + L"\\appended.ini";
+    CQRVIni append(CQRVWCharString(appended.c_str()));
+    ASSERT_TRUE(append.createUnicodeFile());
+    ASSERT_TRUE(append.appendProfileSection(L"S\x00FC", lines));
+    EXPECT_EQ(qrvtest::readFile(m_file), qrvtest::readFile(appended));
+    ASSERT_TRUE(single.setProfileString(L"T", L"c", L"3"));
+    CQRVIni::StringList third;
+    third.add(CQRVWCharString(L"c=3"), 0);
+    ASSERT_TRUE(append.appendProfileSection(L"T", third));
+    EXPECT_EQ(qrvtest::readFile(other), qrvtest::readFile(appended));
+    CQRVWCharString value3;
+    EXPECT_TRUE(append.getProfileString(L"T", L"c", value3));
+    EXPECT_EQ(L"3", text(value3));
 
     // A file the profile functions make themselves is ANSI: the characters are lost.
     const std::wstring ansi = m_folder + L"\\ansi.ini";

@@ -6,7 +6,7 @@
 //     name=REG_DWORD:0x0000001A
 //     name=REG_SZ:"text"                 (REG_SZ_EXPAND likewise, unexpanded)
 //     name=REG_SZ_MULTI:41 00 00 00,42 00 00 00
-//     name=REG_BINARY:01 02 03                (exactly the value's bytes)
+//     name=REG_BINARY:01 02 03           (exactly the value's bytes)
 //
 // A file the export creates is UTF-16LE with a byte-order mark, so every character
 // is kept; older ANSI files are still read. The export leaves out (with a warning) any
@@ -52,10 +52,10 @@ public:
                                   DWORD dwFlags);
 
 private:
-    // How one export writes: whole sections into a file of its own, entry by entry
-    // into a file that was there before.
+    // How one export writes: each key's section appended whole to a file of its own,
+    // entry by entry into a file that was there before.
     struct ExportTarget {
-        bool bOwnFile;  // the export found no file (or deleted it): its sections go in whole
+        bool bOwnFile;  // the export found no file (or deleted it): its sections are appended
         bool bCreated;  // the export has created the file with its byte-order mark
     };
     class SectionEntries;
