@@ -806,6 +806,10 @@ TEST_F(RegistryFileTest, WholeSectionsAndSingleEntriesWriteTheSameFile)
     ::DeleteFileW(m_file.c_str());
     ASSERT_TRUE(exported.exportKey(file(), CQRVRegistryFile::kTextFormat, false));
     EXPECT_TRUE(whole == qrvtest::readFile(m_file));
+
+    // The generated tree holds values the file cannot carry: warnings, and nothing else.
+    EXPECT_TRUE(log.linesWith(L"Unable to").empty());
+    EXPECT_FALSE(log.linesWith(L"Registry value not exported").empty());
 }
 
 // Files written before the export became UTF-16 are ANSI, with binaries padded to
