@@ -211,8 +211,8 @@ bool onPrivilegedKey(CQRVRegistryKey& key, const wchar_t* szPrivilege, Call call
 } // namespace
 
 // A key's entries in file order, each "name=KEYWORD:data", as its section holds them.
-// add(name, text, data) takes one value: its entry is kept only when the file can
-// carry it (name as above, no line break in string data); every other value is left
+// add(name, entry text, whether the text can be carried) takes one value: its entry
+// is kept only when the file can carry both name and text; every other value is left
 // out with a warning that names key and value, and the walk goes on.
 class CQRVRegistryFile::SectionEntries {
 public:
