@@ -284,3 +284,25 @@ CQRVGetPolicySettingWarning::CQRVGetPolicySettingWarning(int settingId, const wc
                      RESULT_ERROR_CODE, nullptr, nullptr, QRV_TAIL_ARGS)
 {
 }
+
+CQRVRegValueNotExportedWarning::CQRVRegValueNotExportedWarning(const wchar_t* keyPath, const wchar_t* valueName,
+                                                               const wchar_t* objectName,
+                                                               const wchar_t* functionName,
+                                                               const wchar_t* sourceFile, int line,
+                                                               unsigned short outputMask, bool logNow,
+                                                               bool logAtDestruction) noexcept
+    : CQRVLogWarning(fill(L"Registry value not exported, the text file cannot carry its name or data ( \"%s\\%s\" )",
+                          {orUnknown(keyPath), orUnknown(valueName)}).c_str(),
+                     -1, RESULT_PASS_FAIL, objectName, functionName, QRV_TAIL_ARGS)
+{
+}
+
+CQRVRegKeyNotExportedWarning::CQRVRegKeyNotExportedWarning(const wchar_t* sectionName, const wchar_t* objectName,
+                                                           const wchar_t* functionName, const wchar_t* sourceFile,
+                                                           int line, unsigned short outputMask, bool logNow,
+                                                           bool logAtDestruction) noexcept
+    : CQRVLogWarning(fill(L"Registry key not exported, the text file cannot carry its name ( \"%s\" )",
+                          {orUnknown(sectionName)}).c_str(),
+                     -1, RESULT_PASS_FAIL, objectName, functionName, QRV_TAIL_ARGS)
+{
+}

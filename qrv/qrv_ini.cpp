@@ -5,6 +5,7 @@
 #include "qrv_protocol.h"
 #include "internal/qrv_text.h"
 
+#include <cstring>
 #include <cwchar>
 
 // Profile functions give a null name or value a meaning of its own (a null key
@@ -17,6 +18,8 @@ namespace {
 
 const DWORD kStringBufferChars = 1024;
 const DWORD kListBufferChars = 0x7FFF;
+// The list buffer grows no further than this many characters (2 GB of memory).
+const DWORD kListBufferLimit = 0x40000000;
 const wchar_t kNotFound[] = L"Not Found";
 const wchar_t kPlaceholderKey[] = L"QRVPlaceholder";
 
@@ -148,21 +151,139 @@ bool CQRVIni::setProfileInt(const CQRVWCharString& szSection, const CQRVWCharStr
     }));
 }
 
+bool CQRVIni::setProfileSection(const CQRVWCharString& szSection, const StringList& lstEntries)
+{
+    QRV_TRACE(L"CQRVIni", L"setProfileSection");
+    return qrvTrace.passFail(qrvAbsorb(false, QRV_HERE, [&] {
+        if (szSection.getLength() == 0)
+            throw CQRVBadArgException(L"szSection", L"section name must not be empty", QRV_HERE);
+        // WritePrivateProfileSectionW takes the lines as one block: each "key=value"
+        // with its NUL, and one more NUL at the end. An empty list would delete the
+        // section, so it writes nothing.
+        unsigned long ulUnits = 1;
+        for (const CQRVObjNode<CQRVWCharString>* pNode = lstEntries.m_pHead; pNode; pNode = pNode->m_pNext)
+            if (pNode->m_object.getLength() > 0)
+                ulUnits += pNode->m_object.getLength() + 1;
+        if (ulUnits == 1)
+            return true;
+        CQRVBuffer<unsigned short> block(ulUnits);
+        unsigned long ulOffset = 0;
+        for (const CQRVObjNode<CQRVWCharString>* pNode = lstEntries.m_pHead; pNode; pNode = pNode->m_pNext) {
+            const unsigned long ulLength = pNode->m_object.getLength();
+            if (ulLength == 0)
+                continue;
+            std::memcpy(block.m_pBuffer + ulOffset, pNode->m_object.getBuffer(), ulLength * 2);
+            ulOffset += ulLength + 1; // the NULs are there already: the block was zero-filled
+        }
+        if (!::WritePrivateProfileSectionW(textOrEmpty(szSection), reinterpret_cast<const wchar_t*>(block.m_pBuffer),
+                                           textOrEmpty(m_szFileName)))
+            throw CQRVWritePrivateProfileSectionException(textOrNull(szSection), static_cast<int>(::GetLastError()),
+                                                          QRV_HERE);
+        return true;
+    }));
+}
+
+bool CQRVIni::appendProfileSection(const CQRVWCharString& szSection, const StringList& lstEntries)
+{
+    QRV_TRACE(L"CQRVIni", L"appendProfileSection");
+    return qrvTrace.passFail(qrvAbsorb(false, QRV_HERE, [&] {
+        if (szSection.getLength() == 0)
+            throw CQRVBadArgException(L"szSection", L"section name must not be empty", QRV_HERE);
+        // The lines as the profile functions lay out a new section at the end of a
+        // file: "[section]", then each "key=value", each line ended by CR LF.
+        const unsigned long ulSection = szSection.getLength();
+        unsigned long ulUnits = ulSection + 4;
+        for (const CQRVObjNode<CQRVWCharString>* pNode = lstEntries.m_pHead; pNode; pNode = pNode->m_pNext)
+            if (pNode->m_object.getLength() > 0)
+                ulUnits += pNode->m_object.getLength() + 2;
+        CQRVBuffer<unsigned short> block(ulUnits);
+        unsigned short* p = block.m_pBuffer;
+        *p++ = L'[';
+        std::memcpy(p, szSection.getBuffer(), ulSection * 2);
+        p += ulSection;
+        *p++ = L']';
+        *p++ = L'\r';
+        *p++ = L'\n';
+        for (const CQRVObjNode<CQRVWCharString>* pNode = lstEntries.m_pHead; pNode; pNode = pNode->m_pNext) {
+            const unsigned long ulLength = pNode->m_object.getLength();
+            if (ulLength == 0)
+                continue;
+            std::memcpy(p, pNode->m_object.getBuffer(), ulLength * 2);
+            p += ulLength;
+            *p++ = L'\r';
+            *p++ = L'\n';
+        }
+
+        HANDLE hFile = ::CreateFileW(textOrEmpty(m_szFileName), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
+                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (hFile == INVALID_HANDLE_VALUE)
+            throw CQRVWritePrivateProfileSectionException(textOrNull(szSection), static_cast<int>(::GetLastError()),
+                                                          QRV_HERE);
+        const DWORD dwBytes = static_cast<DWORD>(ulUnits * 2);
+        DWORD dwWritten = 0;
+        const bool bWritten = ::WriteFile(hFile, block.m_pBuffer, dwBytes, &dwWritten, nullptr) && dwWritten == dwBytes;
+        const DWORD dwError = ::GetLastError();
+        ::CloseHandle(hFile);
+        if (!bWritten)
+            throw CQRVWritePrivateProfileSectionException(textOrNull(szSection), static_cast<int>(dwError), QRV_HERE);
+        return true;
+    }));
+}
+
+bool CQRVIni::createUnicodeFile()
+{
+    QRV_TRACE(L"CQRVIni", L"createUnicodeFile");
+    return qrvTrace.passFail(qrvAbsorb(false, QRV_HERE, [&] {
+        // CREATE_NEW: an existing file, whatever its encoding, is never touched.
+        HANDLE hFile = ::CreateFileW(textOrEmpty(m_szFileName), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (hFile == INVALID_HANDLE_VALUE)
+            return false;
+        static const unsigned char kByteOrderMark[] = { 0xFF, 0xFE };
+        DWORD dwWritten = 0;
+        const bool bWritten = ::WriteFile(hFile, kByteOrderMark, sizeof(kByteOrderMark), &dwWritten, nullptr)
+                              && dwWritten == sizeof(kByteOrderMark);
+        const DWORD dwError = ::GetLastError();
+        ::CloseHandle(hFile);
+        if (!bWritten) {
+            // A file without its mark would be read as ANSI: none is better.
+            ::DeleteFileW(textOrEmpty(m_szFileName));
+            throw CQRVLogException1(L"Unable to write the byte-order mark of a new profile file.",
+                                    static_cast<int>(dwError), RESULT_ERROR_CODE, L"CQRVIni", L"createUnicodeFile",
+                                    QRV_HERE);
+        }
+        return true;
+    }));
+}
+
 bool CQRVIni::readList(const CQRVWCharString* pSection, StringList& lstOut) const
 {
-    CQRVBuffer<unsigned short> buffer(kListBufferChars);
-    wchar_t* pText = reinterpret_cast<wchar_t*>(buffer.m_pBuffer);
-    const DWORD dwCount = pSection
-        ? ::GetPrivateProfileSectionW(textOrEmpty(*pSection), pText, kListBufferChars, textOrEmpty(m_szFileName))
-        : ::GetPrivateProfileSectionNamesW(pText, kListBufferChars, textOrEmpty(m_szFileName));
-    if (dwCount == 0 || dwCount == kListBufferChars - 2)
+    // The functions answer a list that does not fit with size - 2 and a cut copy, so
+    // the buffer doubles until the whole list fits: a section or a file of any size
+    // is read whole.
+    DWORD dwSize = kListBufferChars;
+    CQRVBuffer<unsigned short> buffer(dwSize);
+    DWORD dwCount = 0;
+    for (;;) {
+        wchar_t* pText = reinterpret_cast<wchar_t*>(buffer.m_pBuffer);
+        dwCount = pSection
+            ? ::GetPrivateProfileSectionW(textOrEmpty(*pSection), pText, dwSize, textOrEmpty(m_szFileName))
+            : ::GetPrivateProfileSectionNamesW(pText, dwSize, textOrEmpty(m_szFileName));
+        if (dwCount != dwSize - 2 || dwSize > kListBufferLimit / 2)
+            break;
+        dwSize *= 2;
+        if (!buffer.allocate(dwSize))
+            throw CQRVBufferInitException(QRV_HERE);
+    }
+    if (dwCount == 0 || dwCount == dwSize - 2)
         return false;
 
     lstOut.clear();
     // The list is NUL-separated; the count stops before the final terminator. The
     // buffer was zero-filled, so the last entry is terminated even at the limit.
+    const wchar_t* pText = reinterpret_cast<const wchar_t*>(buffer.m_pBuffer);
     DWORD dwStart = 0;
-    for (DWORD i = 0; i <= dwCount && i < kListBufferChars; ++i) {
+    for (DWORD i = 0; i <= dwCount && i < dwSize; ++i) {
         if (pText[i] != L'\0')
             continue;
         if (i > dwStart) {

@@ -70,19 +70,24 @@ bool CQRVRegistryDword::writeRegistry()
     });
 }
 
+namespace qrv_detail {
+
+CQRVRegistryDwordValue dwordRecord(const CQRVRegistryValent& valent)
+{
+    unsigned char abData[4] = {0, 0, 0, 0};
+    unsigned long ulCount = sizeof(abData);
+    DWORD dwValue = 0;
+    if (valent.m_bufData.read(abData, 0, ulCount))
+        dwValue = static_cast<DWORD>(abData[0]) | (static_cast<DWORD>(abData[1]) << 8) |
+                  (static_cast<DWORD>(abData[2]) << 16) | (static_cast<DWORD>(abData[3]) << 24);
+    return CQRVRegistryDwordValue(valent.m_szValueName, dwValue);
+}
+
+} // namespace qrv_detail
+
 bool CQRVRegistryKey::getDwordValues(CQRVRegistryDwordValueList& lstValues)
 {
     return qrvAbsorb(false, QRV_HERE, [&] {
-        return qrv_detail::collectValues(*this, REG_DWORD, lstValues, [](const CQRVRegistryValent& valent) {
-            // The first four bytes, little-endian; shorter data reads as 0 (the buffer
-            // records the short read).
-            unsigned char abData[4] = {0, 0, 0, 0};
-            unsigned long ulCount = sizeof(abData);
-            DWORD dwValue = 0;
-            if (valent.m_bufData.read(abData, 0, ulCount))
-                dwValue = static_cast<DWORD>(abData[0]) | (static_cast<DWORD>(abData[1]) << 8) |
-                          (static_cast<DWORD>(abData[2]) << 16) | (static_cast<DWORD>(abData[3]) << 24);
-            return CQRVRegistryDwordValue(valent.m_szValueName, dwValue);
-        });
+        return qrv_detail::collectValues(*this, REG_DWORD, lstValues, qrv_detail::dwordRecord);
     });
 }

@@ -95,7 +95,8 @@ bool isWellFormedDump(const CQRVWCharString& szDump)
     return true;
 }
 
-// Bytes of a well-formed dump, padded to whole 16-bit units; false for any other text.
+// Bytes of a well-formed dump, exactly as many as it holds pairs (a padded dump from
+// an older file keeps its padding byte); false for any other text.
 bool decodeDump(const CQRVWCharString& szDump, CQRVBuffer<unsigned char>& bytes)
 {
     if (!isWellFormedDump(szDump))
@@ -105,12 +106,7 @@ bool decodeDump(const CQRVWCharString& szDump, CQRVBuffer<unsigned char>& bytes)
         return true;
     }
     bytes = szDump.getBufferFromAsciiCodeString();
-    if (bytes.m_ulNumElems != (szDump.getLength() + 1) / 3)
-        return false;
-    // The format carries 16-bit units: an odd byte count gains one zero byte.
-    if (bytes.m_ulNumElems % 2 != 0 && !bytes.resize(bytes.m_ulNumElems + 1))
-        return false;
-    return true;
+    return bytes.m_ulNumElems == (szDump.getLength() + 1) / 3;
 }
 
 // One "name=KEYWORD:data" line taken apart; false when the line has no '=', no ':'
@@ -146,21 +142,58 @@ bool unquote(const CQRVWCharString& szData, CQRVWCharString& szText)
     return true;
 }
 
-// One group of a key's entries: collect(key, list) gathers the key's values of one
-// type as records, and each record is handed to write(name, entryText(record)) in
-// the collector's order.
-template <typename Record, typename Write, typename Collect, typename EntryText>
-void exportEntries(HKEY hRoot, const CQRVWCharString& szKeyPath, Write& write, Collect collect,
-                   EntryText entryText)
+// Units the profile functions trim from either end of a key name (Windows and Wine
+// differ a little; every blank either may trim is counted).
+bool isBlank(unsigned short u)
 {
-    CQRVRegistryKey key(hRoot, szKeyPath, kReadAccess, false, 0);
-    CQRVDblList<CQRVObjNode<Record>> lstValues;
-    collect(key, lstValues);
-    for (bool bMore = lstValues.moveFirst(); bMore; bMore = lstValues.moveNext()) {
-        Record record;
-        if (lstValues.getCurrent(record))
-            write(record.m_szName, entryText(record));
-    }
+    return u <= 0x20 || u == 0x7F || u == 0x85 || u == 0xA0 || u == 0x1680 || (u >= 0x2000 && u <= 0x200B)
+           || u == 0x2028 || u == 0x2029 || u == 0x202F || u == 0x205F || u == 0x3000 || u == 0xFEFF;
+}
+
+bool hasLineBreak(const CQRVWCharString& szText)
+{
+    const unsigned short* p = szText.getBuffer();
+    const unsigned long n = szText.getLength();
+    for (unsigned long i = 0; i < n; ++i)
+        if (p[i] == L'\r' || p[i] == L'\n')
+            return true;
+    return false;
+}
+
+// A value name that reads back as itself from a "name=..." line: no line break, no
+// '=' (the line's split) or ':' (the keyword's end), no '[' or ';' first (a section
+// header or a comment), no blanks at either end (trimmed).
+bool isCarriedName(const CQRVWCharString& szName)
+{
+    const unsigned long n = szName.getLength();
+    if (n == 0)
+        return false;
+    const unsigned short* p = szName.getBuffer();
+    if (p[0] == L'[' || p[0] == L';' || isBlank(p[0]) || isBlank(p[n - 1]))
+        return false;
+    for (unsigned long i = 0; i < n; ++i)
+        if (p[i] == L'=' || p[i] == L':' || p[i] == L'\r' || p[i] == L'\n')
+            return false;
+    return true;
+}
+
+// A section name that reads back as itself from its "[...]" line: no line break (the
+// rest would be a line of its own, even another section's header), no blanks at the
+// end (trimmed). It always begins with a root name.
+bool isCarriedSection(const CQRVWCharString& szSection)
+{
+    const unsigned long n = szSection.getLength();
+    return n > 0 && !hasLineBreak(szSection) && !isBlank(szSection.getBuffer()[n - 1]);
+}
+
+// The bytes' dump, exactly as many pairs as bytes: the units' dump of an odd count
+// ends with the padding byte's " 00", which is cut off.
+CQRVWCharString bytesDumpOf(const CQRVBuffer<unsigned char>& bytes)
+{
+    CQRVWCharString szDump = dumpOf(bytes.toWideBuffer());
+    if (bytes.m_ulNumElems % 2 != 0)
+        szDump.removeLast(3);
+    return szDump;
 }
 
 // The frame of the hive forms: enable szPrivilege for this process (it stays enabled),
@@ -176,6 +209,85 @@ bool onPrivilegedKey(CQRVRegistryKey& key, const wchar_t* szPrivilege, Call call
 }
 
 } // namespace
+
+// A key's entries in file order, each "name=KEYWORD:data", as its section holds them.
+// add(name, entry text, whether the text can be carried) takes one value: its entry
+// is kept only when the file can carry both name and text; every other value is left
+// out with a warning that names key and value, and the walk goes on.
+class CQRVRegistryFile::SectionEntries {
+public:
+    explicit SectionEntries(const CQRVWCharString& szSection) : m_szSection(szSection), m_lTag(0) {}
+
+    void add(const CQRVWCharString& szName, const CQRVWCharString& szEntryText, bool bTextCarried)
+    {
+        if (!bTextCarried || !isCarriedName(szName)) {
+            qrvNote<CQRVRegValueNotExportedWarning>(textOrNull(m_szSection), textOrNull(szName),
+                                                    L"CQRVRegistryFile", L"save", QRV_HERE);
+            return;
+        }
+        m_lstLines.add(szName + CQRVWCharString(L"=") + szEntryText, m_lTag);
+        m_lstNames.add(szName, m_lTag);
+        m_lstTexts.add(szEntryText, m_lTag);
+        ++m_lTag;
+    }
+
+    const CQRVWCharString& section() const { return m_szSection; }
+    const CQRVIni::StringList& lines() const { return m_lstLines; }
+    const CQRVIni::StringList& names() const { return m_lstNames; }
+    const CQRVIni::StringList& texts() const { return m_lstTexts; }
+    bool empty() const { return m_lTag == 0; }
+
+private:
+    CQRVWCharString m_szSection;
+    CQRVIni::StringList m_lstLines;
+    CQRVIni::StringList m_lstNames;
+    CQRVIni::StringList m_lstTexts;
+    long m_lTag;
+};
+
+// One value's entry text in the file's form, handed to the section with whether its
+// text can be carried (string data must not hold a line break).
+void CQRVRegistryFile::addEntry(SectionEntries& entries, const CQRVRegistryValent& valent)
+{
+    const CQRVWCharString szQuote(L"\"");
+    switch (valent.m_dwType) {
+    case REG_DWORD: {
+        const CQRVRegistryDwordValue record = qrv_detail::dwordRecord(valent);
+        entries.add(record.m_szName, CQRVWCharString(L"REG_DWORD:") + CQRVWCharString(record.m_dwValue, nsHex, 8, true),
+                    true);
+        break;
+    }
+    case REG_SZ:
+    case REG_EXPAND_SZ: {
+        // String data is written unescaped between quotes: only a line break would
+        // change what is read back.
+        const CQRVRegistryStringValue record = qrv_detail::stringRecord(valent);
+        const CQRVWCharString szKeyword(valent.m_dwType == REG_SZ ? L"REG_SZ:" : L"REG_SZ_EXPAND:");
+        entries.add(record.m_szName, szKeyword + szQuote + record.m_szValue + szQuote, !hasLineBreak(record.m_szValue));
+        break;
+    }
+    case REG_MULTI_SZ: {
+        CQRVRegStringList lstStrings;
+        CQRVRegistryMultiString::decode(valent.m_bufData, lstStrings);
+        const CQRVWCharString szPrefix(L"REG_SZ_MULTI:");
+        CQRVWCharString szText(szPrefix);
+        for (const CQRVObjNode<CQRVWCharString>* pNode = lstStrings.m_pHead; pNode; pNode = pNode->m_pNext) {
+            // No ',' while nothing follows the prefix, so a leading empty string (an
+            // empty dump) does not start the data with a ','.
+            if (!szText.endsWith(szPrefix))
+                szText += CQRVWCharString(L",");
+            szText += dumpOf(pNode->m_object);
+        }
+        entries.add(valent.m_szValueName, szText, true);
+        break;
+    }
+    case REG_BINARY:
+        entries.add(valent.m_szValueName, CQRVWCharString(L"REG_BINARY:") + bytesDumpOf(valent.m_bufData), true);
+        break;
+    default:
+        break; // other types are not part of the format
+    }
+}
 
 CQRVRegistryFile::CQRVRegistryFile(const CQRVWCharString& szFileName)
     : m_szFileName(szFileName)
@@ -203,61 +315,72 @@ bool CQRVRegistryFile::save(HKEY hRoot, const CQRVWCharString& szKeyPath, bool b
             if (!folder.isValidDirectory())
                 folder.createDirectory();
         }
-        return saveKey(hRoot, szKeyPath);
+
+        // A file this export makes is its own: it is created as UTF-16 (with the
+        // byte-order mark) before its first section, and each key's section is
+        // appended with one write, so the export takes time in proportion to the tree
+        // (a profile function rewrites the whole file for each call). Into a file that
+        // was there already the entries are merged one by one through the profile
+        // functions, each replacing an entry of the same name; its encoding is kept.
+        // Both ways give the same bytes.
+        const DWORD dwAttributes = ::GetFileAttributesW(textOrEmpty(m_szFileName));
+        ExportTarget target;
+        target.bOwnFile = dwAttributes == INVALID_FILE_ATTRIBUTES;
+        target.bCreated = false;
+        return saveKey(hRoot, szKeyPath, target);
     });
 }
 
-bool CQRVRegistryFile::saveKey(HKEY hRoot, const CQRVWCharString& szKeyPath)
+void CQRVRegistryFile::writeSection(const SectionEntries& entries, ExportTarget& target)
+{
+    CQRVIni ini(m_szFileName);
+    if (target.bOwnFile) {
+        if (!target.bCreated) {
+            // Someone else's file appearing meanwhile is merged into, not replaced.
+            target.bCreated = ini.createUnicodeFile();
+            target.bOwnFile = target.bCreated;
+        }
+        if (target.bOwnFile) {
+            ini.appendProfileSection(entries.section(), entries.lines());
+            return;
+        }
+    }
+    const CQRVObjNode<CQRVWCharString>* pText = entries.texts().m_pHead;
+    for (const CQRVObjNode<CQRVWCharString>* pName = entries.names().m_pHead; pName && pText;
+         pName = pName->m_pNext, pText = pText->m_pNext)
+        ini.setProfileString(entries.section(), pName->m_object, pText->m_object);
+}
+
+// Invariant: no entry is written that would import as something else. Values whose
+// name or text the file cannot carry, and keys whose section name it cannot carry,
+// are left out with a warning each, and the walk goes on.
+bool CQRVRegistryFile::saveKey(HKEY hRoot, const CQRVWCharString& szKeyPath, ExportTarget& target)
 {
     const bool bThisKey = qrvAbsorb(false, QRV_HERE, [&] {
-        const CQRVWCharString szSection = sectionNameOf(hRoot, szKeyPath);
-        // One CQRVIni per entry: where the entry lands is the profile functions' business.
-        auto writeEntry = [&](const CQRVWCharString& szName, const CQRVWCharString& szText) {
-            CQRVIni ini(m_szFileName);
-            ini.setProfileString(szSection, szName, szText);
-        };
-        const CQRVWCharString szQuote(L"\"");
+        SectionEntries entries(sectionNameOf(hRoot, szKeyPath));
+        // One query for all the key's values; the entries then go out by type (DWORD,
+        // REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ, REG_BINARY), each group in the query's
+        // order: what the five bulk collectors give, at a fifth of the registry calls.
+        // A key without named values has nothing to query.
+        CQRVRegistryValentList lstValents;
+        {
+            CQRVRegistryKey key(hRoot, szKeyPath, kReadAccess, false, 0);
+            key.queryMultipleValues(lstValents);
+        }
+        static const DWORD kTypeOrder[] = { REG_DWORD, REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ, REG_BINARY };
+        for (DWORD dwType : kTypeOrder)
+            for (const CQRVObjNode<CQRVRegistryValent>* pNode = lstValents.m_pHead; pNode; pNode = pNode->m_pNext)
+                if (pNode->m_object.m_dwType == dwType)
+                    addEntry(entries, pNode->m_object);
 
-        exportEntries<CQRVRegistryDwordValue>(
-            hRoot, szKeyPath, writeEntry,
-            [](CQRVRegistryKey& key, CQRVRegistryDwordValueList& lst) { key.getDwordValues(lst); },
-            [](const CQRVRegistryDwordValue& record) {
-                return CQRVWCharString(L"REG_DWORD:") + CQRVWCharString(record.m_dwValue, nsHex, 8, true);
-            });
-        exportEntries<CQRVRegistryStringValue>(
-            hRoot, szKeyPath, writeEntry,
-            [](CQRVRegistryKey& key, CQRVRegistryStringValueList& lst) { key.getStringValues(lst); },
-            [&](const CQRVRegistryStringValue& record) {
-                return CQRVWCharString(L"REG_SZ:") + szQuote + record.m_szValue + szQuote;
-            });
-        exportEntries<CQRVRegistryStringValue>(
-            hRoot, szKeyPath, writeEntry,
-            [](CQRVRegistryKey& key, CQRVRegistryStringValueList& lst) { key.getExpandStringValues(lst, false); },
-            [&](const CQRVRegistryStringValue& record) {
-                return CQRVWCharString(L"REG_SZ_EXPAND:") + szQuote + record.m_szValue + szQuote;
-            });
-        exportEntries<CQRVRegistryMultiStringValue>(
-            hRoot, szKeyPath, writeEntry,
-            [](CQRVRegistryKey& key, CQRVRegistryMultiStringValueList& lst) { key.getMultiStringValues(lst); },
-            [](const CQRVRegistryMultiStringValue& record) {
-                const CQRVWCharString szPrefix(L"REG_SZ_MULTI:");
-                CQRVWCharString szText(szPrefix);
-                for (const CQRVObjNode<CQRVWCharString>* pNode = record.m_lstStrings.m_pHead; pNode;
-                     pNode = pNode->m_pNext) {
-                    // No ',' while nothing follows the prefix, so a leading empty
-                    // string (an empty dump) does not start the data with a ','.
-                    if (!szText.endsWith(szPrefix))
-                        szText += CQRVWCharString(L",");
-                    szText += dumpOf(pNode->m_object);
-                }
-                return szText;
-            });
-        exportEntries<CQRVRegistryBinaryValue>(
-            hRoot, szKeyPath, writeEntry,
-            [](CQRVRegistryKey& key, CQRVRegistryBinaryValueList& lst) { key.getBinaryValues(lst); },
-            [](const CQRVRegistryBinaryValue& record) {
-                return CQRVWCharString(L"REG_BINARY:") + dumpOf(record.m_bufData.toWideBuffer());
-            });
+        if (entries.empty())
+            return true;
+        if (!isCarriedSection(entries.section())) {
+            qrvNote<CQRVRegKeyNotExportedWarning>(textOrNull(entries.section()), L"CQRVRegistryFile", L"save",
+                                                  QRV_HERE);
+            return true;
+        }
+        writeSection(entries, target);
         return true;
     });
 
@@ -275,7 +398,7 @@ bool CQRVRegistryFile::saveKey(HKEY hRoot, const CQRVWCharString& szKeyPath)
         if (!lstSubKeys.getCurrent(szName))
             continue;
         const CQRVWCharString szSubPath = szKeyPath + CQRVWCharString(L"\\") + szName;
-        bResult = saveKey(hRoot, szSubPath) && bResult;
+        bResult = saveKey(hRoot, szSubPath, target) && bResult;
     }
     return bResult;
 }

@@ -30,14 +30,21 @@ bool CQRVRegistryMultiString::setValue(const CQRVRegStringList& lstValue, bool b
     });
 }
 
+// Each string goes out as its characters and one NUL, whatever spare storage its
+// buffer holds after the terminator (zeros there would read as the list's end); an
+// empty string, with storage or without, adds nothing. One more NUL closes a list of
+// at least one string.
 bool CQRVRegistryMultiString::encode(const CQRVRegStringList& lstStrings, CQRVBuffer<unsigned char>& bufOut)
 {
     return qrvAbsorb(false, QRV_HERE, [&] {
         bufOut.allocate(0);
         // Count the units first so the bytes are laid out in one allocation.
         unsigned long ulUnits = 0;
-        for (const CQRVObjNode<CQRVWCharString>* pNode = lstStrings.m_pHead; pNode; pNode = pNode->m_pNext)
-            ulUnits += pNode->m_object.m_ulNumElems;
+        for (const CQRVObjNode<CQRVWCharString>* pNode = lstStrings.m_pHead; pNode; pNode = pNode->m_pNext) {
+            const unsigned long ulLength = pNode->m_object.getLength();
+            if (ulLength > 0)
+                ulUnits += ulLength + 1;
+        }
         if (lstStrings.m_ulCount > 0)
             ulUnits += 1;
         if (ulUnits == 0)
@@ -46,13 +53,14 @@ bool CQRVRegistryMultiString::encode(const CQRVRegStringList& lstStrings, CQRVBu
             return false;
         unsigned long ulOffset = 0;
         for (const CQRVObjNode<CQRVWCharString>* pNode = lstStrings.m_pHead; pNode; pNode = pNode->m_pNext) {
-            const CQRVWCharString& s = pNode->m_object;
-            if (s.m_ulNumElems == 0 || !s.m_pBuffer)
+            const unsigned long ulLength = pNode->m_object.getLength();
+            if (ulLength == 0)
                 continue;
-            std::memcpy(bufOut.m_pBuffer + ulOffset, s.m_pBuffer, s.m_ulNumElems * 2);
-            ulOffset += s.m_ulNumElems * 2;
+            std::memcpy(bufOut.m_pBuffer + ulOffset, pNode->m_object.getBuffer(), ulLength * 2);
+            // The string's NUL (and the list's final one) are already there: the
+            // buffer was zero-filled.
+            ulOffset += (ulLength + 1) * 2;
         }
-        // The final NUL is already there: the buffer was zero-filled.
         return true;
     });
 }

@@ -207,3 +207,88 @@ TEST_F(IniTest, CreateProfileSectionKeepsAnExistingSection)
     EXPECT_EQ(std::string::npos, raw().find("QRVPlaceholder"));
     EXPECT_TRUE(log.lines().empty());
 }
+
+// The profile functions answer a list that does not fit with size - 2; the list is
+// then read again into a larger buffer, so sections and name lists of any size come
+// back whole.
+TEST_F(IniTest, LargeSectionsAndNameListsAreReadWhole)
+{
+    std::string content = "[Big]\r\n";
+    for (int i = 0; i < 2000; ++i)
+        content += "entry" + std::to_string(i) + "=" + std::string(30, 'v') + "\r\n"; // about 80,000 characters
+    content += "last=" + std::string(70000, 'w') + "\r\n";
+    for (int i = 0; i < 3000; ++i)
+        content += "[Section number " + std::to_string(i) + "]\r\nk=1\r\n"; // about 60,000 characters of names
+    writeIni(content);
+    QRVLogCapture log;
+    CQRVIni ini(file());
+
+    CQRVIni::StringList list;
+    ASSERT_TRUE(ini.getProfileSection(L"Big", list));
+    const std::vector<std::wstring> got = entries(list);
+    ASSERT_EQ(2001u, got.size());
+    EXPECT_EQ(L"entry0=" + std::wstring(30, L'v'), got[0]);
+    EXPECT_EQ(L"entry1999=" + std::wstring(30, L'v'), got[1999]);
+    EXPECT_EQ(L"last=" + std::wstring(70000, L'w'), got[2000]);
+
+    ASSERT_TRUE(ini.getProfileSectionNames(list));
+    const std::vector<std::wstring> names = entries(list);
+    ASSERT_EQ(3001u, names.size());
+    EXPECT_EQ(L"Big", names[0]);
+    EXPECT_EQ(L"Section number 2999", names[3000]);
+    EXPECT_TRUE(log.lines().empty());
+}
+
+// A file made by createUnicodeFile is UTF-16: characters outside the ANSI code page
+// (a surrogate pair among them) are written and read back unchanged. setProfileSection
+// and appendProfileSection write the same bytes as the entries written one by one.
+TEST_F(IniTest, UnicodeFilesAndWholeSectionWrites)
+{
+    QRVLogCapture log;
+    const std::wstring value = L"\x65E5\x672C\x8A9E \x00E9 \xD83D\xDE00 \"q\"";
+    CQRVIni ini(file());
+    ASSERT_TRUE(ini.createUnicodeFile());
+    EXPECT_EQ((std::vector<unsigned char>{ 0xFF, 0xFE }), qrvtest::readFile(m_file));
+    // An existing file is left alone.
+    EXPECT_FALSE(ini.createUnicodeFile());
+    EXPECT_EQ(2u, qrvtest::readFile(m_file).size());
+
+    CQRVIni::StringList lines;
+    lines.add(CQRVWCharString((L"\x0416=" + value).c_str()), 0);
+    lines.add(CQRVWCharString(L"b=2"), 1);
+    ASSERT_TRUE(ini.setProfileSection(L"S\x00FC", lines));
+    CQRVIni::StringList none;
+    EXPECT_TRUE(ini.setProfileSection(L"Empty", none)); // writes nothing
+    CQRVWCharString read;
+    ASSERT_TRUE(ini.getProfileString(L"S\x00FC", L"\x0416", read));
+    EXPECT_EQ(value, text(read));
+
+    const std::wstring other = m_folder + L"\\single.ini";
+    CQRVIni single(CQRVWCharString(other.c_str()));
+    ASSERT_TRUE(single.createUnicodeFile());
+    ASSERT_TRUE(single.setProfileString(L"S\x00FC", L"\x0416", CQRVWCharString(value.c_str())));
+    ASSERT_TRUE(single.setProfileString(L"S\x00FC", L"b", L"2"));
+    EXPECT_EQ(qrvtest::readFile(m_file), qrvtest::readFile(other));
+    // Appended with one write, laid out as the profile functions lay it out.
+    const std::wstring appended = m_folder + L"\\appended.ini";
+    CQRVIni append(CQRVWCharString(appended.c_str()));
+    ASSERT_TRUE(append.createUnicodeFile());
+    ASSERT_TRUE(append.appendProfileSection(L"S\x00FC", lines));
+    EXPECT_EQ(qrvtest::readFile(m_file), qrvtest::readFile(appended));
+    ASSERT_TRUE(single.setProfileString(L"T", L"c", L"3"));
+    CQRVIni::StringList third;
+    third.add(CQRVWCharString(L"c=3"), 0);
+    ASSERT_TRUE(append.appendProfileSection(L"T", third));
+    EXPECT_EQ(qrvtest::readFile(other), qrvtest::readFile(appended));
+    CQRVWCharString value3;
+    EXPECT_TRUE(append.getProfileString(L"T", L"c", value3));
+    EXPECT_EQ(L"3", text(value3));
+
+    // A file the profile functions make themselves is ANSI: the characters are lost.
+    const std::wstring ansi = m_folder + L"\\ansi.ini";
+    CQRVIni plain(CQRVWCharString(ansi.c_str()));
+    ASSERT_TRUE(plain.setProfileString(L"S", L"k", L"\x65E5"));
+    EXPECT_EQ("[S]\r\nk=?\r\n", std::string(reinterpret_cast<const char*>(qrvtest::readFile(ansi).data()),
+                                            qrvtest::readFile(ansi).size()));
+    EXPECT_TRUE(log.lines().empty());
+}

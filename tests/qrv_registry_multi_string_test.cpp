@@ -173,3 +173,57 @@ TEST(RegistryMultiStringTest, MultiStringValuesCollectsOnlyRegMultiSz)
     EXPECT_EQ(0u, list.m_pTail->m_object.m_lstStrings.m_ulCount);
     EXPECT_EQ(1, static_cast<long>(list.m_pTail->m_lKey));
 }
+
+// Strings edited in place keep storage after their terminator; an empty string may
+// still have storage. Neither may reach the registry: zeros there end the list early.
+TEST(RegistryMultiStringTest, SpareStorageAndEmptyStringsWithStorageAreNotWritten)
+{
+    QRVLogCapture log;
+    QRVTestKey key;
+    CQRVWCharString trimmed(L"ab  ");
+    ASSERT_TRUE(trimmed.trim(L' ', CQRVFlags(trTrailing), CQRVFlags(0)));
+    CQRVWCharString cut(L"cdxyz");
+    cut.m_pBuffer[2] = 0; // "cd", then "yz" behind the terminator
+    CQRVWCharString emptied(L"e");
+    emptied.m_pBuffer[0] = 0; // length 0, with storage
+    ASSERT_EQ(2u, trimmed.getLength());
+    ASSERT_LT(3u, trimmed.m_ulNumElems) << "the trim is expected to leave spare storage";
+
+    struct Row {
+        const char* what;
+        std::vector<CQRVWCharString> strings;
+        std::vector<unsigned char> stored;
+        Entries readBack;
+    };
+    const std::vector<Row> rows = {
+        { "trimmed first string", { trimmed, wcs(L"cd") }, { 'a', 0, 'b', 0, 0, 0, 'c', 0, 'd', 0, 0, 0, 0, 0 },
+          { { 0, L"ab" }, { 1, L"cd" } } },
+        { "slack holding text", { cut, wcs(L"z") }, { 'c', 0, 'd', 0, 0, 0, 'z', 0, 0, 0, 0, 0 },
+          { { 0, L"cd" }, { 1, L"z" } } },
+        { "empty string with storage first", { emptied, wcs(L"ab") }, { 'a', 0, 'b', 0, 0, 0, 0, 0 },
+          { { 0, L"ab" } } },
+        { "empty strings between", { trimmed, emptied, CQRVWCharString(), cut },
+          { 'a', 0, 'b', 0, 0, 0, 'c', 0, 'd', 0, 0, 0, 0, 0 }, { { 0, L"ab" }, { 1, L"cd" } } },
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        CQRVRegStringList list;
+        long tag = 0;
+        for (const CQRVWCharString& s : row.strings)
+            list.add(s, tag++);
+        CQRVRegistryMultiString value(key.root(), wcs(key.path()), CQRVWCharString(L"M"), KEY_READ | KEY_WRITE,
+                                      false, 0);
+        ASSERT_TRUE(value.setValue(list, false));
+
+        DWORD type = 0;
+        std::vector<unsigned char> stored;
+        ASSERT_TRUE(rawValue(key, L"M", type, stored));
+        EXPECT_EQ(static_cast<DWORD>(REG_MULTI_SZ), type);
+        EXPECT_EQ(row.stored, stored);
+
+        CQRVRegistryMultiString reader(key.root(), wcs(key.path()), CQRVWCharString(L"M"), KEY_READ, false, 0);
+        ASSERT_TRUE(reader.readRegistry());
+        EXPECT_EQ(row.readBack, entries(reader.m_lstRegMultiStringCache));
+    }
+    EXPECT_TRUE(log.lines().empty());
+}

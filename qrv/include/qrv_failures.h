@@ -201,5 +201,19 @@ public:
     CQRVGetPolicySettingWarning(int settingId, QRV_FAILURE_TAIL) noexcept;
 };
 
+// A value, or a whole key's section, that the registry text file cannot carry: its
+// entry would import as something else, so the export leaves it out.
+class CQRVRegValueNotExportedWarning : public CQRVLogWarning {
+public:
+    CQRVRegValueNotExportedWarning(const wchar_t* keyPath, const wchar_t* valueName, const wchar_t* objectName,
+                                   const wchar_t* functionName, QRV_FAILURE_TAIL) noexcept;
+};
+
+class CQRVRegKeyNotExportedWarning : public CQRVLogWarning {
+public:
+    CQRVRegKeyNotExportedWarning(const wchar_t* sectionName, const wchar_t* objectName,
+                                 const wchar_t* functionName, QRV_FAILURE_TAIL) noexcept;
+};
+
 #undef QRV_FAILURE_TAIL
 #undef QRV_FAILURE_TAIL_NO_DESTRUCTION

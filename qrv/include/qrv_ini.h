@@ -21,7 +21,8 @@ public:
     // GetPrivateProfileIntW with the default -1; a stored -1 reads as "missing".
     virtual bool getProfileInt(const CQRVWCharString& szSection, const CQRVWCharString& szKeyName,
                                int& nValue);
-    // GetPrivateProfileSectionW: every "key=value" line of the section, tag 0.
+    // GetPrivateProfileSectionW: every "key=value" line of the section, tag 0. Lists
+    // of any size are read whole (the buffer grows until they fit).
     virtual bool getProfileSection(const CQRVWCharString& szSection, StringList& lstEntries);
     // GetPrivateProfileSectionNamesW: every section name of the file, tag 0.
     virtual bool getProfileSectionNames(StringList& lstSectionNames);
@@ -34,6 +35,24 @@ public:
     // WritePrivateProfileStringW of one entry.
     virtual bool setProfileString(const CQRVWCharString& szSection, const CQRVWCharString& szKeyName,
                                   const CQRVWCharString& szValue);
+
+    // WritePrivateProfileSectionW: the section's entries become exactly these
+    // "key=value" lines, in order, with one rewrite of the file (an empty list writes
+    // nothing). The lines go out as given: a line that does not read back as itself is
+    // the caller's to refuse.
+    bool setProfileSection(const CQRVWCharString& szSection, const StringList& lstEntries);
+    // Appends the section with these "key=value" lines at the end of a UTF-16 file,
+    // laid out as the profile functions lay out a new section ("[section]", then the
+    // lines, each ended by CR LF), with one write and without reading the file. For a
+    // file the caller made with createUnicodeFile and alone writes, and a section not
+    // yet in it; the profile functions would give the same bytes, but rewrite the
+    // whole file for every section.
+    bool appendProfileSection(const CQRVWCharString& szSection, const StringList& lstEntries);
+    // Creates the file holding only the UTF-16LE byte-order mark (FF FE), so that the
+    // profile functions write it in UTF-16 and keep every character; a file they create
+    // themselves is ANSI. False, and nothing touched, when the file exists or cannot be
+    // created.
+    bool createUnicodeFile();
 
 private:
     // Raises CQRVWritePrivateProfileStringException when the entry cannot be written.

@@ -6,7 +6,11 @@
 //     name=REG_DWORD:0x0000001A
 //     name=REG_SZ:"text"                 (REG_SZ_EXPAND likewise, unexpanded)
 //     name=REG_SZ_MULTI:41 00 00 00,42 00 00 00
-//     name=REG_BINARY:01 02 03 00        (odd lengths padded with one zero byte)
+//     name=REG_BINARY:01 02 03           (exactly the value's bytes)
+//
+// A file the export creates is UTF-16LE with a byte-order mark, so every character
+// is kept; older ANSI files are still read. The export leaves out (with a warning) any
+// value or key whose entry would read back as something else.
 //
 // The object holds only the file name and is made for one save or load. Neither
 // operation raises: single values that cannot be written are logged by the value
@@ -21,6 +25,7 @@
 #include "qrv_wchar_string.h"
 
 class CQRVRegistryKey;
+class CQRVRegistryValent;
 
 class CQRVRegistryFile {
 public:
@@ -47,8 +52,18 @@ public:
                                   DWORD dwFlags);
 
 private:
+    // How one export writes: each key's section appended whole to a file of its own,
+    // entry by entry into a file that was there before.
+    struct ExportTarget {
+        bool bOwnFile;  // the export found no file (or deleted it): its sections are appended
+        bool bCreated;  // the export has created the file with its byte-order mark
+    };
+    class SectionEntries;
+
     // One key's section; returns false when the walk below it was cut short.
-    bool saveKey(HKEY hRoot, const CQRVWCharString& szKeyPath);
+    bool saveKey(HKEY hRoot, const CQRVWCharString& szKeyPath, ExportTarget& target);
+    void writeSection(const SectionEntries& entries, ExportTarget& target);
+    static void addEntry(SectionEntries& entries, const CQRVRegistryValent& valent);
     void loadSection(const CQRVWCharString& szSection);
 
     CQRVWCharString m_szFileName;

@@ -28,6 +28,10 @@ private:
 // data lacks a terminator.
 CQRVRegistryStringValue stringRecord(const CQRVRegistryValent& valent);
 
+// A REG_DWORD valent as a name/number record: the first four bytes, little-endian;
+// shorter data reads as 0 (the buffer records the short read).
+CQRVRegistryDwordValue dwordRecord(const CQRVRegistryValent& valent);
+
 // Runs body() on the open key: opens it first when it is closed (false, and body does
 // not run, when that fails) and closes it as body leaves, whichever way.
 template <typename Body>
