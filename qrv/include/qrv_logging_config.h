@@ -1,9 +1,11 @@
 // CQRVLoggingConfig: the machine-wide logging settings under
 // HKEY_LOCAL_MACHINE\SOFTWARE\Zarvik\Logs, and the filter that applies them.
 //
-// Every setting but the three dynamic ones is read again for each record, so a change
-// takes effect with the next record. The key is opened with KEY_READ for each single
-// read and closed right after. Nothing here logs or raises: that would recurse.
+// Every setting but the three dynamic ones is as the registry holds it when the record
+// is filtered, so a change takes effect with the next record: the values are read once
+// and kept while RegNotifyChangeKeyValue reports no change to the key (or to the keys
+// on the path to it), and read again after one. Nothing here logs or raises: that
+// would recurse.
 #pragma once
 
 #include <string>
