@@ -62,6 +62,22 @@ public:
         return *s_pCache;
     }
 
+    // A record's filter and output read several values: the change signal is checked
+    // at the first of them only, so one record sees one state of the key.
+    void beginRecord()
+    {
+        EnterCriticalSection(&m_lock);
+        if (m_nRecordDepth++ == 0)
+            m_bCheckedForRecord = false;
+        LeaveCriticalSection(&m_lock);
+    }
+    void endRecord()
+    {
+        EnterCriticalSection(&m_lock);
+        --m_nRecordDepth;
+        LeaveCriticalSection(&m_lock);
+    }
+
     bool read(const wchar_t* szValueName, std::vector<BYTE>& data)
     {
         data.clear();
@@ -85,7 +101,9 @@ private:
     };
     static const int kPathKeys = 3; // SOFTWARE, SOFTWARE\Zarvik, SOFTWARE\Zarvik\Logs
 
-    LogsKeyCache() : m_hEvent(::CreateEventW(nullptr, TRUE, FALSE, nullptr)), m_bArmed(false)
+    LogsKeyCache()
+        : m_hEvent(::CreateEventW(nullptr, TRUE, FALSE, nullptr)), m_bArmed(false), m_nRecordDepth(0),
+          m_bCheckedForRecord(false)
     {
         InitializeCriticalSection(&m_lock);
     }
@@ -101,8 +119,11 @@ private:
 
     bool readLocked(const wchar_t* szValueName, std::vector<BYTE>& data)
     {
-        if (!isCurrent() && !arm())
-            return readUncached(szValueName, data);
+        if (!(m_nRecordDepth > 0 && m_bCheckedForRecord)) {
+            if (!isCurrent() && !arm())
+                return readUncached(szValueName, data);
+            m_bCheckedForRecord = m_nRecordDepth > 0;
+        }
         auto found = m_values.find(szValueName);
         if (found == m_values.end()) {
             Entry entry;
@@ -152,9 +173,31 @@ private:
     CRITICAL_SECTION m_lock;
     HANDLE m_hEvent;
     bool m_bArmed;
+    int m_nRecordDepth;       // records being filtered and written (nested ones count)
+    bool m_bCheckedForRecord; // the change signal was checked for the current record
     qrv_detail::UniqueRegKey m_keys[kPathKeys];
     std::map<std::wstring, Entry> m_values; // by the name asked for
 };
+
+} // namespace
+
+QRVLoggingConfigRecordScope::QRVLoggingConfigRecordScope() noexcept
+{
+    try {
+        LogsKeyCache::instance().beginRecord();
+        m_bEntered = true;
+    } catch (...) {
+        m_bEntered = false;
+    }
+}
+
+QRVLoggingConfigRecordScope::~QRVLoggingConfigRecordScope()
+{
+    if (m_bEntered)
+        LogsKeyCache::instance().endRecord();
+}
+
+namespace {
 
 // A value's raw bytes; present when the key opens and the value is not missing.
 bool readRaw(const wchar_t* szValueName, std::vector<BYTE>& data)

@@ -49,6 +49,19 @@ public:
     static bool readString(const wchar_t* szValueName, std::wstring& strValue);
 };
 
+// Held while one record is filtered and written: the settings it reads are those of
+// one moment (the registry's change signal is checked once, at the first read).
+class QRVLoggingConfigRecordScope {
+public:
+    QRVLoggingConfigRecordScope() noexcept;
+    ~QRVLoggingConfigRecordScope();
+    QRVLoggingConfigRecordScope(const QRVLoggingConfigRecordScope&) = delete;
+    QRVLoggingConfigRecordScope& operator=(const QRVLoggingConfigRecordScope&) = delete;
+
+private:
+    bool m_bEntered;
+};
+
 // Parses "output,detail,location"; fields that are missing read as 0 or empty.
 QRVProgramSettings qrvParseProgramSettings(const std::wstring& strSetting);
 
