@@ -257,10 +257,11 @@ void benchStrings(unsigned long ulUnits, bool bHeadlineOnly)
     const unsigned long ulLargeFields = static_cast<unsigned long>(largeText.size() / 3 + 1);
     for (const Operation& op : operations) {
         std::vector<double> small, large;
-        for (int r = 0; r < reps; ++r) {
+        for (int r = 0; r < reps + 2; ++r) {
             small.push_back(seconds([&] { op.run(qtext, ulSmallFields); }));
             large.push_back(seconds([&] { op.run(qlarge, ulLargeFields); }));
         }
+        g_minRatio = *std::min_element(large.begin(), large.end()) / *std::min_element(small.begin(), small.end());
         figure(std::string("scaling x10: ") + op.name, median(large), median(small), 12.0, "ms");
     }
 }

@@ -1,9 +1,13 @@
 // CQRVWCharString: construction, assignment, comparison, searching and editing, then
 // the parsing half (sub-strings, ranges, fields, numbers, byte dumps) and expand().
 //
-// Every edit builds its result in a fresh exact-size array and takes it over, so a
-// string passed in that is this same string (s.insert(s, 0)) is read before it is
-// replaced, and the old array is wiped by the buffer that carries it away.
+// Every search walks the text once through the scanner of internal/qrv_text_scan.h;
+// operations that need several occurrences step from one to the next instead of
+// searching again from the start. Every edit builds its result in a fresh array of
+// the exact size and takes it over, so a string passed in that is this same string
+// (s.insert(s, 0), s.replace(x, s, ...)) is read as it was before the edit, and the old
+// array is wiped by the buffer that carries it away. remove is the exception: it
+// shifts the units down in place, then compacts.
 #include "qrv_wchar_string.h"
 
 #include <cstdlib>
