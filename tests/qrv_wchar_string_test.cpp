@@ -639,6 +639,33 @@ TEST(WCharStringTest, FieldsAndSplit)
     EXPECT_FALSE(CQRVWCharString(L"a,b").split(list, L",", 3, 0, 0));
 }
 
+// Fields that cannot be cut (overlapping delimiters whose end comes before the start,
+// an empty delimiter) fail with the records the range extraction and the occurrence
+// conversion write, in getField and split alike.
+TEST(WCharStringTest, FieldsThatCannotBeCutKeepTheirRecords)
+{
+    QRVLogCapture capture;
+    const CQRVWCharString text(L"aaaa");
+    const CQRVWCharString delimiter(L"aaa"); // at 0 and 1: field 2 would end before it starts
+    CQRVWCharString out(L"sentinel");
+    EXPECT_FALSE(text.getField(out, delimiter, 2, fmSeparated, 0, 0));
+    EXPECT_EQ(u"sentinel", textOf(out)) << "a failed field leaves out alone";
+    EXPECT_EQ(1u, countLines(capture, L"start position can't be greater than end position"));
+    EXPECT_EQ(1u, countLines(capture, L"An unhandled exception occurred"));
+
+    StringList list;
+    EXPECT_TRUE(text.split(list, delimiter, fmSeparated, 0, 0)) << "field 1 (empty) comes before the failure";
+    EXPECT_EQ(1u, list.m_ulCount);
+    EXPECT_EQ(2u, countLines(capture, L"start position can't be greater than end position"));
+
+    CQRVWCharString empty;
+    ASSERT_TRUE(empty.allocate(1)); // valid, of length 0
+    EXPECT_FALSE(CQRVWCharString(L"ab").getField(out, empty, 1, fmSeparated, 0, 0));
+    EXPECT_FALSE(CQRVWCharString(L"ab").split(list, empty, fmSeparated, 0, 0));
+    EXPECT_EQ(2u, countLines(capture, L"( subString ). must contain a string"));
+    EXPECT_EQ(4u, countLines(capture, L"An unhandled exception occurred"));
+}
+
 // ---- the model ----------------------------------------------------------------------------
 
 namespace model {
