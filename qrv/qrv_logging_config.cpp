@@ -63,7 +63,7 @@ public:
     }
 
     // A record's filter and output read several values: the change signal is checked
-    // at the first of them only, so one record sees one state of the key.
+    // at the first of them only, once per record rather than once per value.
     void beginRecord()
     {
         EnterCriticalSection(&m_lock);
@@ -149,10 +149,12 @@ private:
             key.reset();
         if (!m_hEvent || !::ResetEvent(m_hEvent))
             return false;
+        // "SOFTWARE", "SOFTWARE\\Zarvik", "SOFTWARE\\Zarvik\\Logs": each ends where the next
+        // backslash is, the last at the end of the path.
         const std::wstring strPath = CQRVLoggingConfig::s_szLogsKey;
         size_t end = 0;
         for (int i = 0; i < kPathKeys; ++i) {
-            end = i + 1 < kPathKeys ? strPath.find(L'\\', end + (i == 0 ? 0 : 1)) : strPath.size();
+            end = i + 1 == kPathKeys ? strPath.size() : strPath.find(L'\\', end + 1);
             if (end == std::wstring::npos)
                 return false;
             // A missing key ends the chain: its parent's watch reports its creation.

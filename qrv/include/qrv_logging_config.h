@@ -49,8 +49,8 @@ public:
     static bool readString(const wchar_t* szValueName, std::wstring& strValue);
 };
 
-// Held while one record is filtered and written: the settings it reads are those of
-// one moment (the registry's change signal is checked once, at the first read).
+// Held while one record is filtered and written: the registry's change signal is
+// checked once, at the record's first read, not again for every value it reads.
 class QRVLoggingConfigRecordScope {
 public:
     QRVLoggingConfigRecordScope() noexcept;
