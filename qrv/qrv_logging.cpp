@@ -29,6 +29,7 @@ bool CQRVLogging::writeRecord(CQRVLogRecord& record, bool bShortForm) noexcept
 {
     qrv_detail::LastErrorKeeper keep;
     try {
+        QRVLoggingConfigRecordScope oneState;
         if (!(bShortForm ? passesDetail(*this, record) : shouldLog(*this, record)))
             return false;
         CQRVLoggingOutputs outputs;

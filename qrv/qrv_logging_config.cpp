@@ -6,6 +6,8 @@
 #include <windows.h>
 
 #include <cwctype>
+#include <map>
+#include <string>
 #include <vector>
 
 #include "internal/qrv_unique_handle.h"
@@ -21,20 +23,15 @@ namespace {
 
 const unsigned short kDefaultLogDetail = 0x1B;
 
-// Reads a value's raw bytes whole. Present when the key opens and the value is not
+// Reads a value's raw bytes whole from an open key. Present unless the value is
 // missing; a value that vanishes or keeps growing between the two queries still
 // counts as present, with whatever was read.
-bool readRaw(const wchar_t* szValueName, std::vector<BYTE>& data)
+bool readRawFrom(HKEY hKey, const wchar_t* szValueName, std::vector<BYTE>& data)
 {
     data.clear();
-    if (!szValueName)
-        return false;
-    qrv_detail::UniqueRegKey key;
-    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, CQRVLoggingConfig::s_szLogsKey, 0, KEY_READ, key.put()) != ERROR_SUCCESS)
-        return false;
     for (int attempt = 0; attempt < 4; ++attempt) {
         DWORD cbData = static_cast<DWORD>(data.size());
-        LONG rc = ::RegQueryValueExW(key.get(), szValueName, nullptr, nullptr, data.empty() ? nullptr : data.data(),
+        LONG rc = ::RegQueryValueExW(hKey, szValueName, nullptr, nullptr, data.empty() ? nullptr : data.data(),
                                      &cbData);
         if (rc == ERROR_FILE_NOT_FOUND)
             return false;
@@ -47,6 +44,167 @@ bool readRaw(const wchar_t* szValueName, std::vector<BYTE>& data)
         data.assign(cbData + sizeof(wchar_t), 0);
     }
     return true;
+}
+
+// The logs key's values as this process last read them, valid until the registry says
+// otherwise. Each key on the path to the logs key that exists is watched with
+// RegNotifyChangeKeyValue on one event: a value set or removed in the logs key, or a
+// key created or deleted along the path, signals it, and the next read finds the
+// event set and reads the registry again. A record's decision and output are
+// therefore those of reading every value afresh, at the cost of one wait check.
+// Where a watch cannot be set up, every read goes to the registry as before.
+class LogsKeyCache {
+public:
+    // Never destroyed: records may be written while the process's statics go away.
+    static LogsKeyCache& instance()
+    {
+        static LogsKeyCache* s_pCache = new LogsKeyCache();
+        return *s_pCache;
+    }
+
+    // A record's filter and output read several values: the change signal is checked
+    // at the first of them only, once per record rather than once per value.
+    void beginRecord()
+    {
+        EnterCriticalSection(&m_lock);
+        if (m_nRecordDepth++ == 0)
+            m_bCheckedForRecord = false;
+        LeaveCriticalSection(&m_lock);
+    }
+    void endRecord()
+    {
+        EnterCriticalSection(&m_lock);
+        --m_nRecordDepth;
+        LeaveCriticalSection(&m_lock);
+    }
+
+    bool read(const wchar_t* szValueName, std::vector<BYTE>& data)
+    {
+        data.clear();
+        if (!szValueName)
+            return false;
+        EnterCriticalSection(&m_lock);
+        bool bPresent = false;
+        try {
+            bPresent = readLocked(szValueName, data);
+        } catch (...) {
+            bPresent = readUncached(szValueName, data);
+        }
+        LeaveCriticalSection(&m_lock);
+        return bPresent;
+    }
+
+private:
+    struct Entry {
+        bool bPresent;
+        std::vector<BYTE> data;
+    };
+    static const int kPathKeys = 3; // SOFTWARE, SOFTWARE\Zarvik, SOFTWARE\Zarvik\Logs
+
+    LogsKeyCache()
+        : m_hEvent(::CreateEventW(nullptr, TRUE, FALSE, nullptr)), m_bArmed(false), m_nRecordDepth(0),
+          m_bCheckedForRecord(false)
+    {
+        InitializeCriticalSection(&m_lock);
+    }
+
+    static bool readUncached(const wchar_t* szValueName, std::vector<BYTE>& data)
+    {
+        qrv_detail::UniqueRegKey key;
+        if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, CQRVLoggingConfig::s_szLogsKey, 0, KEY_READ, key.put()) !=
+            ERROR_SUCCESS)
+            return false;
+        return readRawFrom(key.get(), szValueName, data);
+    }
+
+    bool readLocked(const wchar_t* szValueName, std::vector<BYTE>& data)
+    {
+        if (!(m_nRecordDepth > 0 && m_bCheckedForRecord)) {
+            if (!isCurrent() && !arm())
+                return readUncached(szValueName, data);
+            m_bCheckedForRecord = m_nRecordDepth > 0;
+        }
+        auto found = m_values.find(szValueName);
+        if (found == m_values.end()) {
+            Entry entry;
+            entry.bPresent = m_keys[kPathKeys - 1].valid() && readRawFrom(m_keys[kPathKeys - 1].get(), szValueName,
+                                                                            entry.data);
+            found = m_values.emplace(szValueName, std::move(entry)).first;
+        }
+        data = found->second.data;
+        return found->second.bPresent;
+    }
+
+    // Armed, and no change signalled since.
+    bool isCurrent() const { return m_bArmed && ::WaitForSingleObject(m_hEvent, 0) == WAIT_TIMEOUT; }
+
+    // Drops what was read, then watches the path again. Old handles are closed before
+    // the event is reset (closing a watched key may signal it); the watches are set
+    // before anything is read, so a change made during the reads signals the event.
+    bool arm()
+    {
+        m_bArmed = false;
+        m_values.clear();
+        for (auto& key : m_keys)
+            key.reset();
+        if (!m_hEvent || !::ResetEvent(m_hEvent))
+            return false;
+        // "SOFTWARE", "SOFTWARE\\Zarvik", "SOFTWARE\\Zarvik\\Logs": each ends where the next
+        // backslash is, the last at the end of the path.
+        const std::wstring strPath = CQRVLoggingConfig::s_szLogsKey;
+        size_t end = 0;
+        for (int i = 0; i < kPathKeys; ++i) {
+            end = i + 1 == kPathKeys ? strPath.size() : strPath.find(L'\\', end + 1);
+            if (end == std::wstring::npos)
+                return false;
+            // A missing key ends the chain: its parent's watch reports its creation.
+            if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, strPath.substr(0, end).c_str(), 0, KEY_READ,
+                                m_keys[i].put()) != ERROR_SUCCESS)
+                break;
+            const DWORD dwFilter = REG_NOTIFY_CHANGE_NAME | (i + 1 == kPathKeys ? REG_NOTIFY_CHANGE_LAST_SET : 0);
+            if (::RegNotifyChangeKeyValue(m_keys[i].get(), FALSE, dwFilter, m_hEvent, TRUE) != ERROR_SUCCESS) {
+                for (auto& key : m_keys)
+                    key.reset();
+                return false;
+            }
+        }
+        m_bArmed = true;
+        return true;
+    }
+
+    CRITICAL_SECTION m_lock;
+    HANDLE m_hEvent;
+    bool m_bArmed;
+    int m_nRecordDepth;       // records being filtered and written (nested ones count)
+    bool m_bCheckedForRecord; // the change signal was checked for the current record
+    qrv_detail::UniqueRegKey m_keys[kPathKeys];
+    std::map<std::wstring, Entry> m_values; // by the name asked for
+};
+
+} // namespace
+
+QRVLoggingConfigRecordScope::QRVLoggingConfigRecordScope() noexcept
+{
+    try {
+        LogsKeyCache::instance().beginRecord();
+        m_bEntered = true;
+    } catch (...) {
+        m_bEntered = false;
+    }
+}
+
+QRVLoggingConfigRecordScope::~QRVLoggingConfigRecordScope()
+{
+    if (m_bEntered)
+        LogsKeyCache::instance().endRecord();
+}
+
+namespace {
+
+// A value's raw bytes; present when the key opens and the value is not missing.
+bool readRaw(const wchar_t* szValueName, std::vector<BYTE>& data)
+{
+    return LogsKeyCache::instance().read(szValueName, data);
 }
 
 // Whether the object list in szValueName is present, and whether the name occurs in it

@@ -142,15 +142,18 @@ bool CQRVLoggingOutputText::appendLine(CQRVLogRecord& record, const std::wstring
         return false;
 
     std::wstring strFolder;
-    if (folderOf(record.logFilePath, strFolder))
-        ::CreateDirectoryW(strFolder.c_str(), nullptr); // one level; an existing folder is fine
-    else if (bFullLine)
+    const bool bHaveFolder = folderOf(record.logFilePath, strFolder);
+    if (!bHaveFolder && bFullLine)
         return false;
 
     qrv_detail::UniqueFile file(::CreateFileW(record.logFilePath.c_str(), GENERIC_WRITE,
                                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                               FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.valid()) {
+        // The folder is made (one level; an existing one is fine) only when the file
+        // is not there: an existing file has its folder, and the call is saved.
+        if (bHaveFolder)
+            ::CreateDirectoryW(strFolder.c_str(), nullptr);
         file.reset(::CreateFileW(record.logFilePath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                  nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file.valid())

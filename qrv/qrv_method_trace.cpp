@@ -13,6 +13,8 @@ CQRVMethodTrace::CQRVMethodTrace(const wchar_t* objectName, const wchar_t* funct
 {
     qrv_detail::LastErrorKeeper keep;
     try {
+        // The check below and the ENTRY record it leads to see one state of the settings.
+        QRVLoggingConfigRecordScope oneState;
         CQRVLoggingConfig config;
         if (g_dynamicLogging == 0)
             config.loadDynamicSettings();

@@ -1,17 +1,23 @@
 // CQRVWCharString: construction, assignment, comparison, searching and editing, then
 // the parsing half (sub-strings, ranges, fields, numbers, byte dumps) and expand().
 //
-// Every edit builds its result in a fresh exact-size array and takes it over, so a
-// string passed in that is this same string (s.insert(s, 0)) is read before it is
-// replaced, and the old array is wiped by the buffer that carries it away.
+// Every search walks the text once through the scanner of internal/qrv_text_scan.h;
+// operations that need several occurrences step from one to the next instead of
+// searching again from the start. Every edit builds its result in a fresh array of
+// the exact size and takes it over, so a string passed in that is this same string
+// (s.insert(s, 0), s.replace(x, s, ...)) is read as it was before the edit, and the old
+// array is wiped by the buffer that carries it away. remove is the exception: it
+// shifts the units down in place, then compacts.
 #include "qrv_wchar_string.h"
 
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
+#include <new>
 
 #include "qrv_dbllist.h"
 #include "qrv_environment_variable.h"
+#include "internal/qrv_text_scan.h"
 
 const unsigned short g_qrvWhitespace[9] = {0x20, 0x09, 0x0C, 0x07, 0x0A, 0x08, 0x0D, 0x0B, 0xFFFF};
 
@@ -26,14 +32,22 @@ bool isSelectedWhitespace(unsigned short usUnit, unsigned long ulSelection)
     return false;
 }
 
-bool unitsMatch(const unsigned short* pText, const unsigned short* pPattern, unsigned long ulCount)
-{
-    for (unsigned long i = 0; i < ulCount; ++i) {
-        if (pText[i] != pPattern[i])
-            return false;
+// The selected whitespace characters as bits of one word (every table entry is below
+// 0x40), for tests on long texts.
+class WhitespaceSet {
+public:
+    explicit WhitespaceSet(unsigned long ulSelection) : m_ullBits(0)
+    {
+        for (unsigned long i = 0; g_qrvWhitespace[i] != 0xFFFF; ++i) {
+            if ((ulSelection & (1UL << i)) != 0)
+                m_ullBits |= 1ULL << g_qrvWhitespace[i];
+        }
     }
-    return true;
-}
+    bool has(unsigned short usUnit) const { return usUnit < 64 && ((m_ullBits >> usUnit) & 1) != 0; }
+
+private:
+    unsigned long long m_ullBits;
+};
 
 unsigned short lowerUnit(unsigned short usUnit)
 {
@@ -368,24 +382,7 @@ bool CQRVWCharString::findOccurranceImpl(const CQRVWCharString& subString, unsig
     if (ulOccurrance == 0)
         throw CQRVBadArgException(L"ulOccurrance", L"value must be greater than 0", QRV_HERE);
 
-    unsigned long ulFound = 0;
-    if (direction == pmFromStart) {
-        for (unsigned long j = 0; j <= n - m; ++j) {
-            if (unitsMatch(m_pBuffer + j, subString.m_pBuffer, m) && ++ulFound == ulOccurrance) {
-                ulPos = j;
-                return true;
-            }
-        }
-    } else if (direction == pmFromEnd) {
-        // e is the end (one past the last unit) of the candidate match: n down to m.
-        for (unsigned long e = n + 1; e-- > m;) {
-            if (unitsMatch(m_pBuffer + (e - m), subString.m_pBuffer, m) && ++ulFound == ulOccurrance) {
-                ulPos = e - m;
-                return true;
-            }
-        }
-    }
-    return false;
+    return qrv_detail::TextScanner(*this, subString).nth(ulOccurrance, direction, ulPos);
 }
 
 bool CQRVWCharString::findOccurrance(const CQRVWCharString& subString, unsigned long ulOccurrance,
@@ -402,31 +399,38 @@ unsigned long CQRVWCharString::countOccurrances(const CQRVWCharString& subString
 {
     if (!isValid() || !subString.isValid())
         return 0;
-    unsigned long n = getLength();
-    unsigned long m = subString.getLength();
-    if (n < m)
-        return 0;
-    unsigned long ulCount = 0;
-    for (unsigned long j = 0; j <= n - m && ulCount < n; ++j) {
-        if (unitsMatch(m_pBuffer + j, subString.m_pBuffer, m))
-            ++ulCount;
-    }
-    return ulCount;
+    return qrv_detail::TextScanner(*this, subString).count(getLength());
 }
 
+// The same answer as trying findOccurrance for each number up to countOccurrances,
+// in one walk: a match must start at ulPos, and its number is how many matches start
+// at or before it (from the start) or at or after it (from the end).
 bool CQRVWCharString::getOccurranceNumber(const CQRVWCharString& subString, unsigned long ulPos,
                                           unsigned long direction, unsigned long& ulOccurrance) const
 {
     return qrvAbsorbAll(false, QRV_HERE, [&] {
-        unsigned long ulCount = countOccurrances(subString);
-        for (unsigned long k = 1; k <= ulCount; ++k) {
-            unsigned long ulFound = 0;
-            if (findOccurrance(subString, k, direction, ulFound) && ulFound == ulPos) {
-                ulOccurrance = k;
-                return true;
-            }
+        if (!isValid() || !subString.isValid())
+            return false;
+        const qrv_detail::TextScanner scanner(*this, subString);
+        if (!scanner.matchesAt(ulPos))
+            return false;
+        unsigned long ulNumber = 0;
+        unsigned long p = 0;
+        if (direction == pmFromStart) {
+            for (bool bFound = scanner.next(0, p); bFound && p <= ulPos; bFound = scanner.next(p + 1, p))
+                ++ulNumber;
+        } else if (direction == pmFromEnd) {
+            for (bool bFound = scanner.previous(getLength(), p); bFound && p >= ulPos;
+                 bFound = p != 0 && scanner.previous(p - 1, p))
+                ++ulNumber;
+        } else {
+            return false;
         }
-        return false;
+        // Counting stops at the length (only an empty subString has more matches).
+        if (ulNumber > getLength())
+            return false;
+        ulOccurrance = ulNumber;
+        return true;
     });
 }
 
@@ -511,6 +515,11 @@ bool CQRVWCharString::insert(const CQRVWCharString& string, unsigned long ulPos)
     });
 }
 
+// Removing the first occurrence again and again is one walk: the units are copied
+// down in place, and whenever the copied text ends with subString that occurrence is
+// the first one of the text as it stands (the copied part holds none before it), so
+// it is dropped. A removal can join two pieces into a new occurrence, which a later
+// repetition then removes, exactly as a fresh search would.
 bool CQRVWCharString::remove(const CQRVWCharString& subString, unsigned long ulOccurrance,
                              unsigned long subStringMode)
 {
@@ -523,24 +532,48 @@ bool CQRVWCharString::remove(const CQRVWCharString& subString, unsigned long ulO
         unsigned long k = 1;
         const unsigned long ulRepeat = occurrencesToEdit(ulCount, ulOccurrance, subStringMode, kNotEnoughStrings, k);
 
-        unsigned long m = subString.getLength();
-        for (unsigned long r = 0; r < ulRepeat; ++r) {
+        // subString may be this very string: the walk overwrites the text it reads.
+        const CQRVWCharString aside = &subString == this ? subString : CQRVWCharString();
+        const CQRVWCharString& pattern = &subString == this ? aside : subString;
+        const unsigned long n = getLength();
+        const unsigned long m = pattern.getLength();
+        unsigned short* pUnits = m_pBuffer;
+        unsigned long ulKept = n;
+        if (m == 0) {
+            // Every occurrence of an empty text is empty: nothing to take out.
+        } else if (subStringMode == ssmOccur) {
             unsigned long p = 0;
-            if (!findOccurrance(subString, k, pmFromStart, p))
-                continue;
-            CQRVWCharString kept = withoutFirst(p + m);
-            if (p < m_ulNumElems)
-                m_pBuffer[p] = 0;
-            *this += kept;
+            if (qrv_detail::TextScanner(*this, pattern).nth(k, pmFromStart, p)) {
+                std::memmove(pUnits + p, pUnits + p + m, static_cast<size_t>(n - p - m) * 2);
+                ulKept = n - m;
+            }
+        } else {
+            const unsigned short* pPattern = pattern.m_pBuffer;
+            const unsigned short usLast = pPattern[m - 1];
+            unsigned long ulRemoved = 0;
+            unsigned long w = 0;
+            for (unsigned long i = 0; i < n; ++i) {
+                pUnits[w++] = pUnits[i];
+                if (ulRemoved < ulRepeat && w >= m && pUnits[w - 1] == usLast &&
+                    std::memcmp(pUnits + w - m, pPattern, static_cast<size_t>(m) * 2) == 0) {
+                    w -= m;
+                    ++ulRemoved;
+                }
+            }
+            ulKept = w;
         }
+        if (ulKept < n)
+            pUnits[ulKept] = 0;
         compact();
         return true;
     });
 }
 
-// Replacement works left to right through the text and never searches the text it has
-// just put in, so a new text that contains the old one, or that forms it together
-// with its neighbours, is not replaced again ("\\\\" -> "\\" collapses each pair once).
+// Replacement works left to right through the text as it was when the call began and
+// never searches the text it puts in, so a new text that contains the old one, or
+// that forms it together with its neighbours, is not replaced again ("\\\\" -> "\\"
+// collapses each pair once). One walk counts the replacements, a second builds the
+// result at its exact size.
 bool CQRVWCharString::replaceImpl(const CQRVWCharString& oldString, const CQRVWCharString& newString,
                                   unsigned long ulOccurrance, unsigned long subStringMode)
 {
@@ -555,36 +588,55 @@ bool CQRVWCharString::replaceImpl(const CQRVWCharString& oldString, const CQRVWC
     const unsigned long ulRepeat =
         occurrencesToEdit(ulCount, ulOccurrance, subStringMode, L"occurrance is out of bounds", k);
 
+    const qrv_detail::TextScanner scanner(*this, oldString);
+    const unsigned long n = getLength();
     const unsigned long m = oldString.getLength();
     const unsigned long ulNewLength = newString.getLength();
-    unsigned long ulFrom = 0;
+    // Replacing nothing by nothing changes nothing however often it is done: once.
+    const unsigned long ulWanted = (m == 0 && ulNewLength == 0 && ulRepeat > 1) ? 1 : ulRepeat;
+
+    unsigned long ulFirst = 0; // start of the first replaced occurrence
     unsigned long ulDone = 0;
-    while (ulDone < ulRepeat) {
-        unsigned long ulLength = getLength();
+    if (subStringMode == ssmOccur) {
+        if (!scanner.nth(k, pmFromStart, ulFirst))
+            return false;
+        ulDone = 1;
+    } else {
         unsigned long p = 0;
-        if (subStringMode == ssmOccur) {
-            if (!findOccurrance(oldString, k, pmFromStart, p))
-                break;
-        } else {
-            bool bFound = false;
-            for (p = ulFrom; m <= ulLength && p <= ulLength - m; ++p) {
-                if (unitsMatch(m_pBuffer + p, oldString.m_pBuffer, m)) {
-                    bFound = true;
-                    break;
-                }
-            }
-            if (!bFound)
-                break;
+        for (unsigned long ulFrom = 0; ulDone < ulWanted && scanner.next(ulFrom, p); ulFrom = p + m) {
+            if (ulDone == 0)
+                ulFirst = p;
+            ++ulDone;
         }
-        UnitRun run(roomFor(ulLength - m, ulNewLength));
-        run.add(m_pBuffer, p);
-        run.add(newString.m_pBuffer, ulNewLength);
-        run.add(m_pBuffer + p + m, ulLength - p - m);
-        assignUnits(run.units(), run.count());
-        ulFrom = p + ulNewLength;
-        ++ulDone;
-        if (m == 0 && ulNewLength == 0)
-            break; // nothing found and nothing put in: every further round is the same
+    }
+
+    // n - m * done + new * done, refusing sizes that would wrap.
+    unsigned long long ullLength = static_cast<unsigned long long>(n) - static_cast<unsigned long long>(m) * ulDone +
+                                   static_cast<unsigned long long>(ulNewLength) * ulDone;
+    if (ullLength >= kMaxElems)
+        throw CQRVMemAllocException(L"m_pBuffer", QRV_HERE);
+    const unsigned long ulLength = static_cast<unsigned long>(ullLength);
+    if (ulLength == 0) {
+        release();
+    } else {
+        CQRVBuffer<unsigned short> fresh(ulLength + 1);
+        unsigned short* pOut = fresh.m_pBuffer;
+        auto put = [&pOut](const unsigned short* pFrom, unsigned long ulUnits) {
+            if (ulUnits != 0)
+                std::memcpy(pOut, pFrom, static_cast<size_t>(ulUnits) * 2);
+            pOut += ulUnits;
+        };
+        unsigned long ulCopied = 0; // units of the old text already taken
+        unsigned long p = ulFirst;
+        for (unsigned long d = 0; d < ulDone; ++d) {
+            if (d != 0)
+                scanner.next(ulCopied, p);
+            put(m_pBuffer + ulCopied, p - ulCopied);
+            put(newString.m_pBuffer, ulNewLength);
+            ulCopied = p + m;
+        }
+        put(m_pBuffer + ulCopied, n - ulCopied);
+        takeOver(fresh);
     }
     // ssmAll counted overlapping matches; replacing one of an overlapping pair removes
     // the other, so "all" is done once no occurrence is left to the right.
@@ -672,50 +724,83 @@ bool CQRVWCharString::findNonWhitespace(const CQRVFlags& whitespace, unsigned lo
     return false;
 }
 
-// Leading run [0, f), middle [f, h], trailing run (h, end). A text made only of
-// selected whitespace has no h: its first unit is the middle, so it survives unless
-// both region bits are given.
 bool CQRVWCharString::removeWhitespace(const CQRVFlags& regions, const CQRVFlags& whitespace)
 {
     return qrvAbsorbAll(false, QRV_HERE, [&] {
-        const unsigned long ulSelection = whitespace.m_ulFlags;
-        if (!isValid() || regions.m_ulFlags == 0 || ulSelection == 0)
+        if (!isValid() || regions.m_ulFlags == 0 || whitespace.m_ulFlags == 0)
             return true;
         unsigned long ulLength = getLength();
         if (ulLength == 0)
             return true;
-        unsigned long f = 0;
-        if (!findNonWhitespace(whitespace, pmFromStart, f))
-            f = 0;
-        unsigned long h = f;
-        bool bHaveLast = findNonWhitespace(whitespace, pmFromEnd, h);
-        if (!bHaveLast)
-            h = f;
-        const bool bLeading = (regions.m_ulFlags & trLeading) != 0;
-        const bool bTrailing = (regions.m_ulFlags & trTrailing) != 0;
-        const bool bMiddle = bLeading && bTrailing;
-
-        UnitRun run(ulLength);
-        for (unsigned long i = 0; i < ulLength; ++i) {
-            bool bStrip = false;
-            if (i < f)
-                bStrip = bLeading;
-            else if (i <= h)
-                bStrip = bMiddle;
-            else if (bHaveLast)
-                bStrip = bTrailing;
-            else
-                continue; // past the middle with no trailing run: not part of any piece
-            if (!(bStrip && isSelectedWhitespace(m_pBuffer[i], ulSelection)))
-                run.add(m_pBuffer[i]);
-        }
-        return assignUnits(run.units(), run.count());
+        return assignStripped(m_pBuffer, ulLength, regions.m_ulFlags, whitespace.m_ulFlags);
     });
+}
+
+// The ulCount units with selected whitespace stripped as removeWhitespace does, in
+// one array of the exact size (no units: not valid). Leading run [0, f), middle
+// [f, h], trailing run (h, end). A text made only of selected whitespace has no h:
+// its first unit is the middle, so it survives unless both region bits are given.
+// With no region or no whitespace selected the units are taken as they are.
+bool CQRVWCharString::assignStripped(const unsigned short* pUnits, unsigned long ulCount, unsigned long ulRegions,
+                                     unsigned long ulSelection)
+{
+    if (ulCount == 0)
+        return release();
+    if (ulRegions == 0 || ulSelection == 0)
+        return assignUnits(pUnits, ulCount);
+    const WhitespaceSet selected(ulSelection);
+    unsigned long f = 0;
+    while (f < ulCount && selected.has(pUnits[f]))
+        ++f;
+    const bool bHaveLast = f < ulCount;
+    if (!bHaveLast)
+        f = 0;
+    unsigned long h = ulCount - 1;
+    while (bHaveLast && selected.has(pUnits[h]))
+        --h;
+    if (!bHaveLast)
+        h = f;
+    const bool bLeading = (ulRegions & trLeading) != 0;
+    const bool bTrailing = (ulRegions & trTrailing) != 0;
+    const bool bMiddle = bLeading && bTrailing;
+    // Past the middle with no trailing run: not part of any piece.
+    const unsigned long ulEnd = bHaveLast ? ulCount : h + 1;
+    auto kept = [&](unsigned long i) {
+        const bool bStrip = i < f ? bLeading : (i <= h ? bMiddle : bTrailing);
+        return !(bStrip && selected.has(pUnits[i]));
+    };
+    unsigned long ulKept = 0;
+    for (unsigned long i = 0; i < ulEnd; ++i)
+        ulKept += kept(i) ? 1 : 0;
+    if (ulKept == 0)
+        return release();
+    CQRVBuffer<unsigned short> fresh(roomFor(ulKept, 1));
+    unsigned long w = 0;
+    for (unsigned long i = 0; i < ulEnd; ++i) {
+        if (kept(i))
+            fresh.m_pBuffer[w++] = pUnits[i];
+    }
+    takeOver(fresh);
+    return true;
 }
 
 // =====================================================================================
 // Sub-strings, ranges and fields
 // =====================================================================================
+
+// The checks of convertOccurrance, and the position of the occurrence it converts.
+// Raises a bad argument for an empty subString or a parse mode that is neither
+// direction; false (with findOccurrance's own record, if any) when there is no such
+// occurrence. This string must be valid.
+bool CQRVWCharString::locateOccurrance(const CQRVWCharString& subString, unsigned long ulOccurrance,
+                                       unsigned long parseMode, unsigned long& ulPos) const
+{
+    if (!subString.isValid() || subString.getLength() == 0)
+        throw CQRVBadArgException(L"subString", L"must contain a string", QRV_HERE);
+    if (parseMode != pmFromStart && parseMode != pmFromEnd)
+        throw CQRVBadArgException(L"parseMode", L"invalid parse mode", QRV_HERE);
+    return findOccurrance(subString, ulOccurrance, parseMode, ulPos);
+}
 
 bool CQRVWCharString::convertOccurrance(const CQRVWCharString& subString, unsigned long ulOccurrance,
                                         unsigned long parseMode, unsigned long& ulConverted) const
@@ -723,16 +808,9 @@ bool CQRVWCharString::convertOccurrance(const CQRVWCharString& subString, unsign
     return qrvAbsorbAll(false, QRV_HERE, [&] {
         if (!isValid())
             return false;
-        if (!subString.isValid() || subString.getLength() == 0)
-            throw CQRVBadArgException(L"subString", L"must contain a string", QRV_HERE);
         unsigned long p = 0;
-        if (parseMode == pmFromStart)
-            return findOccurrance(subString, ulOccurrance, pmFromStart, p) &&
-                   getOccurranceNumber(subString, p, pmFromEnd, ulConverted);
-        if (parseMode == pmFromEnd)
-            return findOccurrance(subString, ulOccurrance, pmFromEnd, p) &&
-                   getOccurranceNumber(subString, p, pmFromStart, ulConverted);
-        throw CQRVBadArgException(L"parseMode", L"invalid parse mode", QRV_HERE);
+        return locateOccurrance(subString, ulOccurrance, parseMode, p) &&
+               getOccurranceNumber(subString, p, parseMode == pmFromStart ? pmFromEnd : pmFromStart, ulConverted);
     });
 }
 
@@ -761,21 +839,21 @@ bool CQRVWCharString::truncateAt(const CQRVWCharString& subString, unsigned long
     });
 }
 
+// Converting the occurrence to the other end's count and cutting there lands on the
+// occurrence itself, so the cut is made at its position directly.
 bool CQRVWCharString::getSubString(CQRVWCharString& out, const CQRVWCharString& subString,
                                    unsigned long ulOccurrance, unsigned long parseMode, bool bInclude) const
 {
     return qrvAbsorbAll(false, QRV_HERE, [&] {
         if (!isValid())
             return false;
-        CQRVWCharString copy(*this);
-        unsigned long ulConverted = 0;
-        if (!copy.convertOccurrance(subString, ulOccurrance, parseMode, ulConverted))
+        unsigned long p = 0;
+        if (!locateOccurrance(subString, ulOccurrance, parseMode, p))
             return false;
-        bool bCut = parseMode == pmFromStart ? copy.truncateAt(subString, ulConverted, pmFromEnd, !bInclude)
-                                             : copy.truncateAt(subString, ulConverted, pmFromStart, !bInclude);
-        if (!bCut)
-            return false;
-        out = copy;
+        const unsigned long m = subString.getLength();
+        const unsigned long ulFrom = parseMode == pmFromStart ? 0 : (bInclude ? p : p + m);
+        const unsigned long ulTo = parseMode == pmFromStart ? (bInclude ? p + m : p) : getLength();
+        out.assignUnits(m_pBuffer + ulFrom, ulTo - ulFrom);
         return true;
     });
 }
@@ -825,10 +903,18 @@ bool CQRVWCharString::extractRange(CQRVWCharString& out, unsigned long ulStartPo
                 out.release();
             return true;
         }
-        CQRVWCharString copy(*this);
-        if (!copy.deleteRange(ulEndPos, ulStartPos, !bIncludeEnd, !bIncludeStart))
+        // What deleteRange(ulEndPos, ulStartPos, !bIncludeEnd, !bIncludeStart) keeps of
+        // a copy, with its checks, built at once.
+        if (!isValid())
             return false;
-        out = copy;
+        const unsigned long n = getLength();
+        if (ulEndPos >= n)
+            throw CQRVBadArgException(L"ulStartPos", L"start position is past the end of the string", QRV_HERE);
+        if (ulStartPos >= n)
+            throw CQRVBadArgException(L"ulEndPos", L"end position is past the end of the string", QRV_HERE);
+        const unsigned long ulFrom = bIncludeStart ? ulStartPos : ulStartPos + 1;
+        const unsigned long ulTo = bIncludeEnd ? ulEndPos + 1 : ulEndPos; // one past the last kept unit
+        out.assignUnits(m_pBuffer + ulFrom, ulTo - ulFrom);
         return true;
     });
 }
@@ -851,6 +937,10 @@ bool CQRVWCharString::extractBetween(CQRVWCharString& out, const CQRVWCharString
     });
 }
 
+// Field k lies between delimiter occurrences k - 1 and k (separated: before the first,
+// after the last) or k and k + 1 (enclosed), occurrences counted overlapping. Where
+// overlapping occurrences make the end come before the start, the range extraction
+// refuses it and writes its record, as it would for a caller.
 bool CQRVWCharString::getField(CQRVWCharString& out, const CQRVWCharString& subString, unsigned long ulOccurrance,
                                unsigned long fieldMode, const CQRVFlags& regions,
                                const CQRVFlags& whitespace) const
@@ -858,67 +948,153 @@ bool CQRVWCharString::getField(CQRVWCharString& out, const CQRVWCharString& subS
     return qrvAbsorbAll(false, QRV_HERE, [&] {
         if (!isValid() || !subString.isValid())
             return false;
-        unsigned long c = countOccurrances(subString);
+        const qrv_detail::TextScanner scanner(*this, subString);
+        const unsigned long n = getLength();
+        const unsigned long m = subString.getLength();
+        // The occurrences around the field, and the count, in one walk.
+        const unsigned long ulBefore = fieldMode == fmEnclosed ? ulOccurrance : ulOccurrance - 1;
+        unsigned long c = 0;
+        unsigned long pStart = 0, pEnd = 0;
+        unsigned long p = 0;
+        for (bool bFound = scanner.next(0, p); bFound && c < n; bFound = scanner.next(p + 1, p)) {
+            ++c;
+            if (c == ulBefore)
+                pStart = p;
+            if (c == ulBefore + 1)
+                pEnd = p;
+        }
         if (ulOccurrance == 0)
             throw CQRVBadArgException(L"ulOccurrance", L"ulOccurrance must be greater than 0", QRV_HERE);
-        bool bExtracted = false;
         if (c == 0) {
             // A text without the delimiter is one separated field, but it encloses
             // nothing: "C:\\Temp" has no %NAME% reference to expand.
             if (ulOccurrance != 1 || fieldMode != fmSeparated)
                 return false;
-            out = *this;
-            bExtracted = true;
-        } else {
-            if (ulOccurrance - 1 > c)
-                return false;
-            unsigned long m = 0;
-            if (fieldMode == fmSeparated) {
-                if (ulOccurrance == 1) {
-                    bExtracted = getSubString(out, subString, 1, pmFromStart, false);
-                } else if (ulOccurrance == c + 1) {
-                    bExtracted = getSubString(out, subString, 1, pmFromEnd, false);
-                } else {
-                    if (!convertOccurrance(subString, ulOccurrance, pmFromStart, m))
-                        return false;
-                    bExtracted = extractBetween(out, subString, ulOccurrance - 1, subString, m, false, false);
-                }
-            } else if (fieldMode == fmEnclosed) {
-                // No closing delimiter: checked here rather than by a search that would
-                // log a bad argument on short texts.
-                if (ulOccurrance + 1 > c)
-                    return false;
-                if (!convertOccurrance(subString, ulOccurrance + 1, pmFromStart, m))
-                    return false;
-                bExtracted = extractBetween(out, subString, ulOccurrance, subString, m, false, false);
-            } else {
-                return false;
-            }
+            if (regions.m_ulFlags == 0 || whitespace.m_ulFlags == 0 || n == 0)
+                out = *this;
+            else
+                out.assignStripped(m_pBuffer, n, regions.m_ulFlags, whitespace.m_ulFlags);
+            return true;
         }
-        if (bExtracted)
-            out.removeWhitespace(regions, whitespace);
-        return bExtracted;
+        if (ulOccurrance - 1 > c)
+            return false;
+        if (fieldMode != fmSeparated && fieldMode != fmEnclosed)
+            return false;
+        if (fieldMode == fmEnclosed && ulOccurrance + 1 > c)
+            return false;
+        if (m == 0) {
+            // An empty delimiter cannot be located: the occurrence conversion says so.
+            unsigned long ulIgnored = 0;
+            convertOccurrance(subString, 1, pmFromStart, ulIgnored);
+            return false;
+        }
+        if (fieldMode == fmSeparated && (ulOccurrance == 1 || ulOccurrance == c + 1)) {
+            const unsigned long ulFrom = ulOccurrance == 1 ? 0 : pStart + m;
+            const unsigned long ulTo = ulOccurrance == 1 ? pEnd : n;
+            out.assignStripped(m_pBuffer + ulFrom, ulTo - ulFrom, regions.m_ulFlags, whitespace.m_ulFlags);
+            return true;
+        }
+        return assignBetween(out, pStart, pEnd, m, regions.m_ulFlags, whitespace.m_ulFlags);
     });
 }
 
+// The field between the occurrences at pStart and pEnd (delimiter length m >= 1): the
+// units after the first up to the second. An end before the start is refused by the
+// range extraction, which writes its record; an empty field is not valid.
+bool CQRVWCharString::assignBetween(CQRVWCharString& out, unsigned long pStart, unsigned long pEnd, unsigned long m,
+                                    unsigned long ulRegions, unsigned long ulSelection) const
+{
+    const unsigned long s = pStart + m - 1;
+    if (pEnd < s)
+        return extractRange(out, s, pEnd, false, false);
+    out.assignStripped(m_pBuffer + s + 1, pEnd - s == 0 ? 0 : pEnd - s - 1, ulRegions, ulSelection);
+    return true;
+}
+
+// One walk over the text: each field is built, at its exact size, straight into the
+// node that holds it. The walk stops where getField would first fail.
 bool CQRVWCharString::split(StringList& list, const CQRVWCharString& subString, unsigned long fieldMode,
                             const CQRVFlags& regions, const CQRVFlags& whitespace) const
 {
+    typedef CQRVObjNode<CQRVWCharString> Node;
     return qrvAbsorbAll(false, QRV_HERE, [&] {
         list.clear();
         if (!isValid() || !subString.isValid())
             return false;
         if (fieldMode != fmSeparated && fieldMode != fmEnclosed)
             return false;
-        const unsigned long ulStep = fieldMode == fmSeparated ? 1 : 2;
-        for (unsigned long k = 1;; k += ulStep) {
+        const unsigned long n = getLength();
+        const unsigned long m = subString.getLength();
+        const unsigned long ulRegions = regions.m_ulFlags;
+        const unsigned long ulSelection = whitespace.m_ulFlags;
+        if (m == 0 || n == 0) {
+            // Every field of an empty delimiter fails (with a record where getField
+            // writes one); an empty text holds no delimiter, so it is one field.
             CQRVWCharString token;
-            if (!getField(token, subString, k, fieldMode, regions, whitespace))
-                break;
-            long lKey = static_cast<long>(fieldMode == fmSeparated ? k - 1 : (k - 1) / 2);
-            if (!list.add(token, lKey)) {
+            if (getField(token, subString, 1, fieldMode, regions, whitespace))
+                list.add(token, 0);
+            return list.m_ulCount > 0;
+        }
+
+        // Adds the field that fill() builds under lKey; false stops the walk (a field
+        // that could not be made, or a node that could not be added: then the list is
+        // cleared).
+        auto addField = [&](long lKey, auto&& fill) {
+            Node* pNode = new (std::nothrow) Node(lKey, CQRVWCharString());
+            if (pNode == nullptr) {
+                qrvNote<CQRVMemAllocException>(L"pNewNode", QRV_HERE);
                 list.clear();
-                break;
+                return false;
+            }
+            if (!qrvAbsorbAll(false, QRV_HERE, [&] { return fill(*pNode->getItem()); })) {
+                delete pNode;
+                return false;
+            }
+            return list.addNode(pNode);
+        };
+        auto between = [&](unsigned long pStart, unsigned long pEnd) {
+            return [=](CQRVWCharString& token) {
+                return assignBetween(token, pStart, pEnd, m, ulRegions, ulSelection);
+            };
+        };
+        auto units = [&](unsigned long ulFrom, unsigned long ulCount) {
+            return [=](CQRVWCharString& token) {
+                token.assignStripped(m_pBuffer + ulFrom, ulCount, ulRegions, ulSelection);
+                return true;
+            };
+        };
+
+        const qrv_detail::TextScanner scanner(*this, subString);
+        unsigned long p = 0;
+        if (!scanner.next(0, p)) {
+            // No delimiter: the whole text is the one separated field.
+            if (fieldMode == fmSeparated)
+                addField(0, [&](CQRVWCharString& token) {
+                    if (ulRegions == 0 || ulSelection == 0)
+                        token = *this;
+                    else
+                        token.assignStripped(m_pBuffer, n, ulRegions, ulSelection);
+                    return true;
+                });
+        } else if (fieldMode == fmSeparated) {
+            // Before the first occurrence, between each two, after the last.
+            long lKey = 0;
+            if (!addField(lKey++, units(0, p)))
+                return list.m_ulCount > 0;
+            unsigned long pPrevious = p;
+            while (scanner.next(pPrevious + 1, p)) {
+                if (!addField(lKey++, between(pPrevious, p)))
+                    return list.m_ulCount > 0;
+                pPrevious = p;
+            }
+            addField(lKey, units(pPrevious + m, n - pPrevious - m));
+        } else {
+            // Between the first and second occurrence, the third and fourth, ...
+            long lKey = 0;
+            unsigned long pOpen = p;
+            unsigned long pClose = 0;
+            while (scanner.next(pOpen + 1, pClose) && addField(lKey++, between(pOpen, pClose)) &&
+                   scanner.next(pClose + 1, pOpen)) {
             }
         }
         return list.m_ulCount > 0;
@@ -1033,16 +1209,17 @@ bool CQRVWCharString::isHexLiteral() const
     return lowerUnit(m_pBuffer[ulLength - 1]) == L'h';
 }
 
+// A binary or octal marker at index 1 is a prefix, except in a two-unit text, where
+// it is also the last unit: '1b' is the digit 1 with its suffix, not a prefix with no
+// digits after it.
 bool CQRVWCharString::removeNumberSystemMarker()
 {
     return qrvAbsorbAll(false, QRV_HERE, [&] {
-        if (isBinaryLiteral()) {
-            firstMarker(*this, L'b') == 1 ? removeFirst(2) : removeLast(1);
-            return true;
-        }
-        if (isOctalLiteral()) {
-            firstMarker(*this, L'o') == 1 ? removeFirst(2) : removeLast(1);
-            return true;
+        for (unsigned short usMarker : {static_cast<unsigned short>(L'b'), static_cast<unsigned short>(L'o')}) {
+            if (usMarker == L'b' ? isBinaryLiteral() : isOctalLiteral()) {
+                firstMarker(*this, usMarker) == 1 && getLength() != 2 ? removeFirst(2) : removeLast(1);
+                return true;
+            }
         }
         if (isHexLiteral()) {
             firstMarker(*this, L'x') == 1 ? removeFirst(2) : removeLast(1);
@@ -1181,22 +1358,70 @@ CQRVWCharString CQRVWCharString::getAsciiCodeString() const
     bool bDone = qrvAbsorbAll(false, QRV_HERE, [&] {
         if (!isValid())
             return false;
-        CQRVBuffer<unsigned char> bytes = toByteBuffer();
-        if (!bytes.isValid())
-            return false;
-        static const wchar_t kDigits[] = L"0123456789ABCDEF";
-        UnitRun run(roomFor(bytes.m_ulNumElems, bytes.m_ulNumElems * 2));
-        for (unsigned long i = 0; i < bytes.m_ulNumElems; ++i) {
-            if (i != 0)
-                run.add(L' ');
-            run.add(static_cast<unsigned short>(kDigits[bytes.m_pBuffer[i] >> 4]));
-            run.add(static_cast<unsigned short>(kDigits[bytes.m_pBuffer[i] & 0x0F]));
+        // Two digits per byte, one blank between bytes: 3 * bytes - 1 units.
+        const unsigned long ulBytes = m_ulNumElems * 2;
+        if (m_ulNumElems > (kMaxElems - 1) / 6)
+            throw CQRVMemAllocException(L"m_pBuffer", QRV_HERE);
+        static const unsigned short kDigits[] = {'0', '1', '2', '3', '4', '5', '6', '7',
+                                                 '8', '9', 'A', 'B', 'C', 'D', 'E', 'F'};
+        CQRVBuffer<unsigned short> fresh(3 * ulBytes);
+        unsigned short* pOut = fresh.m_pBuffer;
+        for (unsigned long i = 0; i < m_ulNumElems; ++i) {
+            const unsigned short usUnit = m_pBuffer[i];
+            const unsigned char bytes[2] = {static_cast<unsigned char>(usUnit & 0xFF),
+                                            static_cast<unsigned char>(usUnit >> 8)};
+            for (unsigned char byte : bytes) {
+                if (pOut != fresh.m_pBuffer)
+                    *pOut++ = L' ';
+                *pOut++ = kDigits[byte >> 4];
+                *pOut++ = kDigits[byte & 0x0F];
+            }
         }
-        return result.assignUnits(run.units(), run.count());
+        result.takeOver(fresh);
+        return true;
     }, QRVErrorSource::LastError);
     qrvTrace.passFail(bDone);
     return result;
 }
+
+namespace {
+
+// What toNumber(nsHex) makes of a two-unit text, without building one: blanks and
+// whitespace at either end are trimmed; plain hex digits ('4F', '4', nothing at all)
+// are read as they are; "0x" reads 0 and a digit marked 'h' reads that digit; anything
+// else is no number (false).
+bool hexPairValue(unsigned short usFirst, unsigned short usSecond, unsigned long& ulValue)
+{
+    // Of two units, trimming both ends keeps exactly those that are not blank.
+    const WhitespaceSet blank(kQRVAllWhitespace);
+    unsigned short units[2];
+    unsigned long n = 0;
+    for (unsigned short usUnit : {usFirst, usSecond}) {
+        if (!blank.has(usUnit))
+            units[n++] = usUnit;
+    }
+    ulValue = 0;
+    auto digit = [](unsigned short u) {
+        return u >= L'a' ? u - 0x57u : (u < L'A' ? u - 0x30u : u - 0x37u);
+    };
+    bool bPlain = true;
+    for (unsigned long i = 0; i < n; ++i)
+        bPlain = bPlain && isHexUnit(units[i]);
+    if (bPlain) {
+        for (unsigned long i = 0; i < n; ++i)
+            ulValue = ulValue * 16 + digit(units[i]);
+        return true;
+    }
+    if (n == 2 && units[0] == L'0' && lowerUnit(units[1]) == L'x')
+        return true;
+    if (n == 2 && isHexUnit(units[0]) && lowerUnit(units[1]) == L'h') {
+        ulValue = digit(units[0]);
+        return true;
+    }
+    return false;
+}
+
+} // namespace
 
 // Each pair of units is one byte; the unit after a pair is the separator and is not
 // looked at. The dump stops when fewer than two units are left.
@@ -1212,13 +1437,10 @@ CQRVBuffer<unsigned char> CQRVWCharString::getBufferFromAsciiCodeString() const
         if (!bytes.allocate(ulPairs))
             return false;
         for (unsigned long i = 0; i < ulPairs; ++i) {
-            CQRVWCharString pair;
-            if (!pair.assignUnits(m_pBuffer + 3 * i, 2))
-                return false;
             unsigned long ulByte = 0;
             // A pair that is not hexadecimal still takes its place as a 0 byte, so
             // the bytes after it keep their offsets.
-            if (!pair.toNumber(ulByte, nsHex))
+            if (!hexPairValue(m_pBuffer[3 * i], m_pBuffer[3 * i + 1], ulByte))
                 ulByte = 0;
             bytes.m_pBuffer[i] = static_cast<unsigned char>(ulByte & 0xFF);
         }

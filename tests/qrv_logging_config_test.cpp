@@ -160,3 +160,54 @@ TEST(LoggingConfigTest, OutputLocationBits)
     ASSERT_TRUE(config.getOutputLocation(OUTPUT_XML, buffer, sizeof(buffer)));
     EXPECT_STREQ(L"C:\\x.xm", buffer) << "cut to the caller's buffer, terminated";
 }
+
+namespace {
+
+// Runs the platform's reg.exe with the arguments and waits for it.
+DWORD runReg(const std::wstring& arguments)
+{
+    std::wstring command = L"reg.exe " + arguments;
+    STARTUPINFOW si = {};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi = {};
+    if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi))
+        return GetLastError();
+    WaitForSingleObject(pi.hProcess, 30000);
+    DWORD code = 1;
+    GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return code;
+}
+
+} // namespace
+
+// The settings are kept between records, so this checks that every kind of change
+// reaches the next record: a value set here, one set by another process, the key
+// deleted and made again.
+TEST(LoggingConfigTest, ChangesWhileRunningReachTheNextRecord)
+{
+    QRVLogCapture capture;
+    CQRVLoggingConfig config;
+    EXPECT_EQ(0x1B, config.getLogDetail());
+    EXPECT_TRUE(writeKind(lkWarning));
+
+    capture.setDword(L"LogDetail", 0x20);
+    EXPECT_EQ(0x20, config.getLogDetail());
+    EXPECT_FALSE(writeKind(lkWarning));
+
+    ASSERT_EQ(0u, runReg(L"add HKLM\\SOFTWARE\\Zarvik\\Logs /v LogDetail /t REG_DWORD /d 16 /f /reg:64"));
+    EXPECT_EQ(0x10, config.getLogDetail()) << "set by another process";
+    EXPECT_TRUE(writeKind(lkWarning));
+
+    ASSERT_EQ(0u, runReg(L"delete HKLM\\SOFTWARE\\Zarvik\\Logs /f /reg:64"));
+    EXPECT_FALSE(config.isLoggingEnabled()) << "key deleted by another process";
+    EXPECT_FALSE(writeKind(lkWarning));
+
+    capture.setDword(L"Logging", 1);
+    capture.setString(L"TextOutput", capture.path());
+    EXPECT_TRUE(config.isLoggingEnabled()) << "key made again";
+    EXPECT_EQ(0x1B, config.getLogDetail());
+    EXPECT_TRUE(writeKind(lkWarning));
+    EXPECT_EQ(3u, capture.lines().size());
+}

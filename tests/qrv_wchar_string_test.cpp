@@ -363,6 +363,17 @@ TEST(WCharStringTest, ReplaceModesAndTheirRecords)
     EXPECT_EQ(u"a;b;c,d", textOf(s));
     ASSERT_TRUE(s.replace(L",", CQRVWCharString(), 1, ssmOccur)) << "replacing by nothing removes";
     EXPECT_EQ(u"a;b;cd", textOf(s));
+
+    // The string itself as the new text is the text as it was when the call began.
+    s = L"abab";
+    ASSERT_TRUE(s.replace(L"b", s, 0, ssmAll));
+    EXPECT_EQ(u"aababaabab", textOf(s));
+    s = L"abab";
+    ASSERT_TRUE(s.replace(s, s, 1, ssmOccur));
+    EXPECT_EQ(u"abab", textOf(s));
+    s = L"abab";
+    ASSERT_TRUE(s.remove(s, 1, ssmOccur));
+    EXPECT_FALSE(s.isValid());
 }
 
 // Replacing all occurrences works left to right over the original text. Re-searching
@@ -628,6 +639,33 @@ TEST(WCharStringTest, FieldsAndSplit)
     EXPECT_FALSE(CQRVWCharString(L"a,b").split(list, L",", 3, 0, 0));
 }
 
+// Fields that cannot be cut (overlapping delimiters whose end comes before the start,
+// an empty delimiter) fail with the records the range extraction and the occurrence
+// conversion write, in getField and split alike.
+TEST(WCharStringTest, FieldsThatCannotBeCutKeepTheirRecords)
+{
+    QRVLogCapture capture;
+    const CQRVWCharString text(L"aaaa");
+    const CQRVWCharString delimiter(L"aaa"); // at 0 and 1: field 2 would end before it starts
+    CQRVWCharString out(L"sentinel");
+    EXPECT_FALSE(text.getField(out, delimiter, 2, fmSeparated, 0, 0));
+    EXPECT_EQ(u"sentinel", textOf(out)) << "a failed field leaves out alone";
+    EXPECT_EQ(1u, countLines(capture, L"start position can't be greater than end position"));
+    EXPECT_EQ(1u, countLines(capture, L"An unhandled exception occurred"));
+
+    StringList list;
+    EXPECT_TRUE(text.split(list, delimiter, fmSeparated, 0, 0)) << "field 1 (empty) comes before the failure";
+    EXPECT_EQ(1u, list.m_ulCount);
+    EXPECT_EQ(2u, countLines(capture, L"start position can't be greater than end position"));
+
+    CQRVWCharString empty;
+    ASSERT_TRUE(empty.allocate(1)); // valid, of length 0
+    EXPECT_FALSE(CQRVWCharString(L"ab").getField(out, empty, 1, fmSeparated, 0, 0));
+    EXPECT_FALSE(CQRVWCharString(L"ab").split(list, empty, fmSeparated, 0, 0));
+    EXPECT_EQ(2u, countLines(capture, L"( subString ). must contain a string"));
+    EXPECT_EQ(4u, countLines(capture, L"An unhandled exception occurred"));
+}
+
 // ---- the model ----------------------------------------------------------------------------
 
 namespace model {
@@ -888,11 +926,14 @@ TEST(WCharStringTest, TextToNumber)
         {L"101b", nsBin, true, 5},
         {L"0b101", nsBin, true, 5},
         {L"11111111111111111111111111111111", nsBin, true, 0xFFFFFFFFUL},
-        {L"1b", nsBin, true, 0},           // index 1 is taken as a prefix: both units go
+        {L"1b", nsBin, true, 1},           // two units: the marker at index 1 is also last, a suffix
+        {L"0b", nsBin, true, 0},
+        {L"0b1", nsBin, true, 1},          // longer texts: index 1 is a prefix
         {L"102", nsBin, false, 0},
         {L"  ", nsBin, true, 0},
         {L"0o17", nsOct, true, 15},
         {L"17o", nsOct, true, 15},
+        {L"7o", nsOct, true, 7},           // as '1b'
         {L"37777777777", nsOct, true, 0xFFFFFFFFUL},
         {L"8", nsOct, false, 0},
         {L"", nsOct, false, 0},
@@ -1031,6 +1072,24 @@ TEST(WCharStringTest, ByteDumpsListEveryUnitByte)
     EXPECT_EQ(0x00, bytes.m_pBuffer[1]);
     EXPECT_EQ(0xFF, bytes.m_pBuffer[2]);
     EXPECT_EQ(0u, CQRVWCharString(L"4").getBufferFromAsciiCodeString().m_ulNumElems);
+
+    // Each pair is read as toNumber(nsHex) reads a two-unit text (blanks trimmed, the
+    // "0x" and 'h' markers, anything else a 0 byte).
+    const wchar_t kUnits[] = L"0179aAfFgGhHxXbBoO \t\n-";
+    for (wchar_t first : kUnits) {
+        for (wchar_t second : kUnits) {
+            if (first == 0 || second == 0)
+                continue;
+            const wchar_t pair[] = {first, second, 0};
+            SCOPED_TRACE(show(textOf(CQRVWCharString(pair))));
+            unsigned long ulExpected = 0;
+            if (!CQRVWCharString(pair).toNumber(ulExpected, nsHex))
+                ulExpected = 0;
+            bytes = CQRVWCharString(pair).getBufferFromAsciiCodeString();
+            ASSERT_EQ(1u, bytes.m_ulNumElems);
+            EXPECT_EQ(ulExpected & 0xFF, bytes.m_pBuffer[0]);
+        }
+    }
 }
 
 TEST(WCharStringTest, EveryByteValueRoundTripsThroughADump)

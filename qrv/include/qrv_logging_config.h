@@ -1,9 +1,11 @@
 // CQRVLoggingConfig: the machine-wide logging settings under
 // HKEY_LOCAL_MACHINE\SOFTWARE\Zarvik\Logs, and the filter that applies them.
 //
-// Every setting but the three dynamic ones is read again for each record, so a change
-// takes effect with the next record. The key is opened with KEY_READ for each single
-// read and closed right after. Nothing here logs or raises: that would recurse.
+// Every setting but the three dynamic ones is as the registry holds it when the record
+// is filtered, so a change takes effect with the next record: the values are read once
+// and kept while RegNotifyChangeKeyValue reports no change to the key (or to the keys
+// on the path to it), and read again after one. Nothing here logs or raises: that
+// would recurse.
 #pragma once
 
 #include <string>
@@ -45,6 +47,19 @@ public:
     // not missing (a value of another type or size still counts as present).
     static bool readDword(const wchar_t* szValueName, unsigned long& ulValue);
     static bool readString(const wchar_t* szValueName, std::wstring& strValue);
+};
+
+// Held while one record is filtered and written: the registry's change signal is
+// checked once, at the record's first read, not again for every value it reads.
+class QRVLoggingConfigRecordScope {
+public:
+    QRVLoggingConfigRecordScope() noexcept;
+    ~QRVLoggingConfigRecordScope();
+    QRVLoggingConfigRecordScope(const QRVLoggingConfigRecordScope&) = delete;
+    QRVLoggingConfigRecordScope& operator=(const QRVLoggingConfigRecordScope&) = delete;
+
+private:
+    bool m_bEntered;
 };
 
 // Parses "output,detail,location"; fields that are missing read as 0 or empty.

@@ -169,4 +169,10 @@ private:
                             unsigned long& ulPos) const;
     bool replaceImpl(const CQRVWCharString& oldString, const CQRVWCharString& newString,
                      unsigned long ulOccurrance, unsigned long subStringMode);
+    bool locateOccurrance(const CQRVWCharString& subString, unsigned long ulOccurrance, unsigned long parseMode,
+                          unsigned long& ulPos) const;
+    bool assignStripped(const unsigned short* pUnits, unsigned long ulCount, unsigned long ulRegions,
+                        unsigned long ulSelection);
+    bool assignBetween(CQRVWCharString& out, unsigned long pStart, unsigned long pEnd, unsigned long m,
+                       unsigned long ulRegions, unsigned long ulSelection) const;
 };
