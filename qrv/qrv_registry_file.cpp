@@ -3,6 +3,7 @@
 #include "qrv_registry_file.h"
 
 #include "internal/qrv_registry_detail.h"
+#include "internal/qrv_unique_handle.h"
 #include "qrv_dbllist.h"
 #include "qrv_directory.h"
 #include "qrv_ini.h"
@@ -21,6 +22,8 @@ const REGSAM kReadAccess = KEY_READ;                 // 0x20019
 const REGSAM kImportAccess = KEY_READ | KEY_WRITE;   // 0x2001F
 
 using qrv_detail::KeyCloser;
+using qrv_detail::LentKey;
+using qrv_detail::UniqueRegKey;
 using qrv_detail::textOrNull;
 using qrv_detail::textOrEmpty;
 
@@ -196,6 +199,83 @@ CQRVWCharString bytesDumpOf(const CQRVBuffer<unsigned char>& bytes)
     return szDump;
 }
 
+// One key as the export reads it, through one handle: its named values as the key's
+// bulk query gives them (enumeration order, the unnamed default value left out, each
+// with its type and exact data) and its sub-key names in enumeration order. Per key
+// that is one open, one info query, one call per value and per sub-key, and one close,
+// where the key's public operations open and close it for each step and query every
+// value twice. A key that cannot be opened has neither (and no record, as for those
+// operations). A failed enumeration is recorded as the key's own enumerations record
+// it: a value enumeration's failure leaves the key without values, a sub-key
+// enumeration's ends the list where it failed.
+void readKey(HKEY hRoot, const CQRVWCharString& szKeyPath, CQRVRegistryValentList& lstValents,
+             CQRVRegStringList& lstSubKeys)
+{
+    UniqueRegKey hKey;
+    if (::RegOpenKeyExW(hRoot, textOrEmpty(szKeyPath), 0, kReadAccess, hKey.put()) != ERROR_SUCCESS)
+        return;
+    DWORD dwMaxSubKey = 0;
+    DWORD dwMaxName = 0;
+    DWORD dwMaxData = 0;
+    const bool bInfo = qrvAbsorb(false, QRV_HERE, [&] {
+        const LONG lResult = ::RegQueryInfoKeyW(hKey.get(), nullptr, nullptr, nullptr, nullptr, &dwMaxSubKey, nullptr,
+                                                nullptr, &dwMaxName, &dwMaxData, nullptr, nullptr);
+        if (lResult != ERROR_SUCCESS)
+            throw CQRVRegQueryInfoKeyException(textOrNull(szKeyPath), static_cast<int>(lResult), QRV_HERE);
+        return true;
+    });
+    if (!bInfo)
+        return;
+
+    const bool bValues = qrvAbsorb(false, QRV_HERE, [&] {
+        CQRVBuffer<unsigned short> bufName(dwMaxName + 1);
+        CQRVBuffer<unsigned char> bufData(dwMaxData + 1);
+        long lTag = 0;
+        for (DWORD dwIndex = 0;; ++dwIndex) {
+            DWORD dwNameChars = dwMaxName + 1;
+            DWORD dwDataBytes = dwMaxData + 1;
+            DWORD dwType = 0;
+            const LONG lResult = ::RegEnumValueW(hKey.get(), dwIndex, reinterpret_cast<wchar_t*>(bufName.m_pBuffer),
+                                                 &dwNameChars, nullptr, &dwType, bufData.m_pBuffer, &dwDataBytes);
+            if (lResult == ERROR_NO_MORE_ITEMS)
+                break;
+            if (lResult != ERROR_SUCCESS)
+                throw CQRVRegEnumValueException(textOrNull(szKeyPath), static_cast<int>(lResult), L"CQRVRegistrykey",
+                                                L"enumValueNames", QRV_HERE);
+            if (bufName.m_pBuffer[0] == 0)
+                continue;
+            VALENTW entry;
+            entry.ve_valuename = reinterpret_cast<wchar_t*>(bufName.m_pBuffer);
+            entry.ve_valuelen = dwDataBytes;
+            entry.ve_valueptr = reinterpret_cast<DWORD_PTR>(bufData.m_pBuffer);
+            entry.ve_type = dwType;
+            lstValents.add(CQRVRegistryValent(&entry), lTag++);
+        }
+        return true;
+    });
+    if (!bValues)
+        lstValents.clear();
+
+    qrvAbsorb(false, QRV_HERE, [&] {
+        CQRVBuffer<unsigned short> bufName(dwMaxSubKey + 1);
+        for (DWORD dwIndex = 0;; ++dwIndex) {
+            DWORD dwNameChars = dwMaxSubKey + 1;
+            const LONG lResult = ::RegEnumKeyExW(hKey.get(), dwIndex, reinterpret_cast<wchar_t*>(bufName.m_pBuffer),
+                                                 &dwNameChars, nullptr, nullptr, nullptr, nullptr);
+            if (lResult == ERROR_NO_MORE_ITEMS)
+                break;
+            if (lResult != ERROR_SUCCESS)
+                throw CQRVRegEnumKeyException(textOrNull(szKeyPath), static_cast<int>(lResult), L"CQRVRegistrykey",
+                                              L"enumSubKeys", QRV_HERE);
+            const CQRVWCharString szName(reinterpret_cast<const wchar_t*>(bufName.m_pBuffer));
+            if (szName.getLength() == 0)
+                break;
+            lstSubKeys.add(szName, static_cast<long>(dwIndex + 1));
+        }
+        return true;
+    });
+}
+
 // The frame of the hive forms: enable szPrivilege for this process (it stays enabled),
 // then run call() on the key, opened for it and closed afterwards. False when the
 // privilege or the key cannot be had.
@@ -356,17 +436,14 @@ void CQRVRegistryFile::writeSection(const SectionEntries& entries, ExportTarget&
 // are left out with a warning each, and the walk goes on.
 bool CQRVRegistryFile::saveKey(HKEY hRoot, const CQRVWCharString& szKeyPath, ExportTarget& target)
 {
+    CQRVRegistryValentList lstValents;
+    CQRVRegStringList lstSubKeys;
     const bool bThisKey = qrvAbsorb(false, QRV_HERE, [&] {
         SectionEntries entries(sectionNameOf(hRoot, szKeyPath));
-        // One query for all the key's values; the entries then go out by type (DWORD,
-        // REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ, REG_BINARY), each group in the query's
-        // order: what the five bulk collectors give, at a fifth of the registry calls.
-        // A key without named values has nothing to query.
-        CQRVRegistryValentList lstValents;
-        {
-            CQRVRegistryKey key(hRoot, szKeyPath, kReadAccess, false, 0);
-            key.queryMultipleValues(lstValents);
-        }
+        // The entries go out by type (DWORD, REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ,
+        // REG_BINARY), each group in the bulk query's order: what the five bulk
+        // collectors give, from one read of the key.
+        readKey(hRoot, szKeyPath, lstValents, lstSubKeys);
         static const DWORD kTypeOrder[] = { REG_DWORD, REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ, REG_BINARY };
         for (DWORD dwType : kTypeOrder)
             for (const CQRVObjNode<CQRVRegistryValent>* pNode = lstValents.m_pHead; pNode; pNode = pNode->m_pNext)
@@ -386,13 +463,6 @@ bool CQRVRegistryFile::saveKey(HKEY hRoot, const CQRVWCharString& szKeyPath, Exp
 
     // The sub-keys are walked even when this key's own values failed.
     bool bResult = bThisKey;
-    CQRVRegStringList lstSubKeys;
-    const bool bListed = qrvAbsorb(false, QRV_HERE, [&] {
-        CQRVRegistryKey key(hRoot, szKeyPath, kReadAccess, false, 0);
-        return key.getSubKeyNames(lstSubKeys);
-    });
-    if (!bListed)
-        return false;
     for (bool bMore = lstSubKeys.moveFirst(); bMore; bMore = lstSubKeys.moveNext()) {
         CQRVWCharString szName;
         if (!lstSubKeys.getCurrent(szName))
@@ -434,8 +504,11 @@ void CQRVRegistryFile::loadSection(const CQRVWCharString& szSection)
         szKeyPath = szSection.withoutFirst(szRootName.getLength() + 1);
     }
 
+    // The key is opened (created when missing) once for the section, and each value
+    // object writes through its handle: one registry call per value. The values are
+    // still written by their own classes, which check and record exactly as before.
     CQRVRegistryKey key(hRoot, szKeyPath, kImportAccess, true, 0);
-    key.open();
+    qrv_detail::openCreating(key);
     KeyCloser closer(key);
 
     CQRVIni::StringList lstEntries;
@@ -459,12 +532,14 @@ void CQRVRegistryFile::loadSection(const CQRVWCharString& szSection)
             if (szNumber.getLength() == 0 || !szData.toNumber(ulValue, nsHex))
                 continue;
             CQRVRegistryDword value(hRoot, szKeyPath, szName, kImportAccess, true, 0);
+            LentKey loan(value, key);
             value.setValue(static_cast<DWORD>(ulValue), false);
         } else if (szKeyword == CQRVWCharString(L"REG_SZ")) {
             CQRVWCharString szText;
             if (!unquote(szData, szText))
                 continue;
             CQRVRegistryString value(hRoot, szKeyPath, szName, kImportAccess, true, 0);
+            LentKey loan(value, key);
             value.setValue(szText, false);
         } else if (szKeyword == CQRVWCharString(L"REG_SZ_EXPAND")) {
             CQRVWCharString szText;
@@ -473,12 +548,14 @@ void CQRVRegistryFile::loadSection(const CQRVWCharString& szSection)
             // Refused (and logged) by the value unless it holds an even, non-zero
             // number of '%'.
             CQRVRegistryStringExpand value(hRoot, szKeyPath, szName, kImportAccess, true, 0);
+            LentKey loan(value, key);
             value.setValue(szText, false);
         } else if (szKeyword == CQRVWCharString(L"REG_BINARY")) {
             CQRVBuffer<unsigned char> bytes;
             if (!decodeDump(szData, bytes))
                 continue;
             CQRVRegistryBinary value(hRoot, szKeyPath, szName, kImportAccess, true, 0);
+            LentKey loan(value, key);
             value.setValue(bytes, false);
         } else if (szKeyword == CQRVWCharString(L"REG_SZ_MULTI")) {
             CQRVRegStringList lstStrings;
@@ -500,6 +577,7 @@ void CQRVRegistryFile::loadSection(const CQRVWCharString& szSection)
             if (!bWellFormed)
                 continue;
             CQRVRegistryMultiString value(hRoot, szKeyPath, szName, kImportAccess, true, 0);
+            LentKey loan(value, key);
             value.setValue(lstStrings, false);
         }
         // Any other keyword is not part of the format and is passed over.
