@@ -16,6 +16,10 @@
 #include "qrv_registry_string.h"
 #include "qrv_windowsprocess.h"
 
+#include <set>
+#include <string>
+#include <vector>
+
 namespace {
 
 const REGSAM kReadAccess = KEY_READ;                 // 0x20019
@@ -276,6 +280,104 @@ void readKey(HKEY hRoot, const CQRVWCharString& szKeyPath, CQRVRegistryValentLis
     });
 }
 
+// ---- files read in one go -------------------------------------------------------------
+
+// A section of a plain file: its name and its "name=text" lines in file order.
+struct PlainSection {
+    CQRVWCharString szName;
+    CQRVIni::StringList lstEntries;
+};
+
+// Files above this size go through the profile functions.
+const LONGLONG kPlainFileLimit = 64LL * 1024 * 1024;
+
+// A name whose case-insensitive equality with another is plain: printable ASCII only,
+// no blank at either end. (Beyond ASCII the profile functions' case rules differ
+// between systems, so such a name sends the file to them.)
+bool isPlainName(const unsigned short* p, size_t n)
+{
+    if (n == 0 || p[0] == L' ' || p[n - 1] == L' ')
+        return false;
+    for (size_t i = 0; i < n; ++i)
+        if (p[i] < 0x20 || p[i] > 0x7E)
+            return false;
+    return true;
+}
+
+// The name folded for a case-insensitive comparison of plain names.
+std::wstring foldedName(const unsigned short* p, size_t n)
+{
+    std::wstring out(n, L' ');
+    for (size_t i = 0; i < n; ++i)
+        out[i] = static_cast<wchar_t>(p[i] >= L'A' && p[i] <= L'Z' ? p[i] + (L'a' - L'A') : p[i]);
+    return out;
+}
+
+// Reads a file in the plain form the export writes (UTF-16LE with its byte-order
+// mark; "[name]" lines, each followed by at least one "name=text" line; every line
+// ended by CR LF) in one read, giving the sections and lines that the profile
+// functions give for it, one call per section. Only files where that is plain are
+// read here: section and entry names of printable ASCII without blanks at their ends
+// and unique (case-insensitively) in their scope; entry texts without blanks at their
+// ends and not opening with a quote; no control character, comment, blank, '='-less
+// or stray bracket line. For any other file (an older ANSI file, one merged by the
+// profile functions, a malformed or missing one) false: the caller goes through the
+// profile functions, which decide.
+bool readPlainFile(const CQRVWCharString& szFileName, std::vector<PlainSection>& sections)
+{
+    qrv_detail::UniqueFile hFile(::CreateFileW(textOrEmpty(szFileName), GENERIC_READ,
+                                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                               FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size;
+    if (!hFile.valid() || !::GetFileSizeEx(hFile.get(), &size) || size.QuadPart < 2 || size.QuadPart % 2 != 0
+        || size.QuadPart > kPlainFileLimit)
+        return false;
+    std::vector<unsigned short> units(static_cast<size_t>(size.QuadPart / 2));
+    const DWORD dwBytes = static_cast<DWORD>(size.QuadPart);
+    DWORD dwRead = 0;
+    if (!::ReadFile(hFile.get(), units.data(), dwBytes, &dwRead, nullptr) || dwRead != dwBytes || units[0] != 0xFEFF)
+        return false;
+
+    std::set<std::wstring> sectionNames;
+    std::set<std::wstring> entryNames;
+    const size_t n = units.size();
+    for (size_t i = 1; i < n;) {
+        size_t end = i;
+        while (end < n && units[end] >= 0x20)
+            ++end;
+        if (end + 1 >= n || units[end] != L'\r' || units[end + 1] != L'\n' || end == i)
+            return false;
+        const unsigned short* p = &units[i];
+        const size_t len = end - i;
+        i = end + 2;
+        if (p[0] == L'[') {
+            // A header: "[" name "]", the name without brackets of its own.
+            if (len < 3 || p[len - 1] != L']' || !isPlainName(p + 1, len - 2))
+                return false;
+            for (size_t k = 1; k + 1 < len; ++k)
+                if (p[k] == L'[' || p[k] == L']')
+                    return false;
+            if ((!sections.empty() && sections.back().lstEntries.m_ulCount == 0)
+                || !sectionNames.insert(foldedName(p + 1, len - 2)).second)
+                return false;
+            sections.emplace_back();
+            sections.back().szName = CQRVWCharString(std::wstring(p + 1, p + len - 1).c_str());
+            entryNames.clear();
+            continue;
+        }
+        // An entry: name "=" text.
+        size_t eq = 0;
+        while (eq < len && p[eq] != L'=')
+            ++eq;
+        if (sections.empty() || p[0] == L';' || eq == len || !isPlainName(p, eq) || eq + 1 == len
+            || isBlank(p[eq + 1]) || isBlank(p[len - 1]) || p[eq + 1] == L'"' || p[eq + 1] == L'\''
+            || !entryNames.insert(foldedName(p, eq)).second)
+            return false;
+        sections.back().lstEntries.add(CQRVWCharString(std::wstring(p, p + len).c_str()), 0);
+    }
+    return !sections.empty() && sections.back().lstEntries.m_ulCount > 0;
+}
+
 // The frame of the hive forms: enable szPrivilege for this process (it stays enabled),
 // then run call() on the key, opened for it and closed afterwards. False when the
 // privilege or the key cannot be had.
@@ -478,6 +580,15 @@ bool CQRVRegistryFile::saveKey(HKEY hRoot, const CQRVWCharString& szKeyPath, Exp
 bool CQRVRegistryFile::load()
 {
     return qrvAbsorb(false, QRV_HERE, [&] {
+        // A file in the export's plain form is read in one go; any other through the
+        // profile functions, one call per section. Both give the same sections and
+        // lines for a plain file.
+        std::vector<PlainSection> plain;
+        if (readPlainFile(m_szFileName, plain)) {
+            for (const PlainSection& section : plain)
+                loadSection(section.szName, &section.lstEntries);
+            return true;
+        }
         CQRVIni::StringList lstSections;
         CQRVIni ini(m_szFileName);
         // A missing or unreadable file reads as one without sections.
@@ -486,13 +597,13 @@ bool CQRVRegistryFile::load()
         for (bool bMore = lstSections.moveFirst(); bMore; bMore = lstSections.moveNext()) {
             CQRVWCharString szSection;
             if (lstSections.getCurrent(szSection))
-                loadSection(szSection);
+                loadSection(szSection, nullptr);
         }
         return true;
     });
 }
 
-void CQRVRegistryFile::loadSection(const CQRVWCharString& szSection)
+void CQRVRegistryFile::loadSection(const CQRVWCharString& szSection, const CQRVIni::StringList* pEntries)
 {
     // The root is the text before the first backslash; a section without one is a
     // key of that name right below HKEY_LOCAL_MACHINE.
@@ -512,8 +623,9 @@ void CQRVRegistryFile::loadSection(const CQRVWCharString& szSection)
     KeyCloser closer(key);
 
     CQRVIni::StringList lstEntries;
-    CQRVIni ini(m_szFileName);
-    if (!ini.getProfileSection(szSection, lstEntries))
+    if (pEntries)
+        lstEntries = *pEntries;
+    else if (!CQRVIni(m_szFileName).getProfileSection(szSection, lstEntries))
         return;
 
     for (bool bMore = lstEntries.moveFirst(); bMore; bMore = lstEntries.moveNext()) {
