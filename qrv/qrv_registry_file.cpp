@@ -206,24 +206,26 @@ CQRVWCharString bytesDumpOf(const CQRVBuffer<unsigned char>& bytes)
 // One key as the export reads it, through one handle: its named values as the key's
 // bulk query gives them (enumeration order, the unnamed default value left out, each
 // with its type and exact data) and its sub-key names in enumeration order. Per key
-// that is one open, one info query, one call per value and per sub-key, and one close,
-// where the key's public operations open and close it for each step and query every
-// value twice. A key that cannot be opened has neither (and no record, as for those
-// operations). A failed enumeration is recorded as the key's own enumerations record
-// it: a value enumeration's failure leaves the key without values, a sub-key
-// enumeration's ends the list where it failed.
+// that is one open, one info query (counts, longest names and data), one call per
+// value and per sub-key, and one close, where the key's public operations open and
+// close it for each step and query every value twice. A key that cannot be opened
+// has neither (and no record, as for those operations). A failed enumeration is
+// recorded as the key's own enumerations record it: a value enumeration's failure
+// leaves the key without values, a sub-key enumeration's ends the list where it failed.
 void readKey(HKEY hRoot, const CQRVWCharString& szKeyPath, CQRVRegistryValentList& lstValents,
              CQRVRegStringList& lstSubKeys)
 {
     UniqueRegKey hKey;
     if (::RegOpenKeyExW(hRoot, textOrEmpty(szKeyPath), 0, kReadAccess, hKey.put()) != ERROR_SUCCESS)
         return;
+    DWORD dwSubKeys = 0;
     DWORD dwMaxSubKey = 0;
+    DWORD dwValues = 0;
     DWORD dwMaxName = 0;
     DWORD dwMaxData = 0;
     const bool bInfo = qrvAbsorb(false, QRV_HERE, [&] {
-        const LONG lResult = ::RegQueryInfoKeyW(hKey.get(), nullptr, nullptr, nullptr, nullptr, &dwMaxSubKey, nullptr,
-                                                nullptr, &dwMaxName, &dwMaxData, nullptr, nullptr);
+        const LONG lResult = ::RegQueryInfoKeyW(hKey.get(), nullptr, nullptr, nullptr, &dwSubKeys, &dwMaxSubKey,
+                                                nullptr, &dwValues, &dwMaxName, &dwMaxData, nullptr, nullptr);
         if (lResult != ERROR_SUCCESS)
             throw CQRVRegQueryInfoKeyException(textOrNull(szKeyPath), static_cast<int>(lResult), QRV_HERE);
         return true;
@@ -235,7 +237,7 @@ void readKey(HKEY hRoot, const CQRVWCharString& szKeyPath, CQRVRegistryValentLis
         CQRVBuffer<unsigned short> bufName(dwMaxName + 1);
         CQRVBuffer<unsigned char> bufData(dwMaxData + 1);
         long lTag = 0;
-        for (DWORD dwIndex = 0;; ++dwIndex) {
+        for (DWORD dwIndex = 0; dwIndex < dwValues; ++dwIndex) {
             DWORD dwNameChars = dwMaxName + 1;
             DWORD dwDataBytes = dwMaxData + 1;
             DWORD dwType = 0;
@@ -262,7 +264,7 @@ void readKey(HKEY hRoot, const CQRVWCharString& szKeyPath, CQRVRegistryValentLis
 
     qrvAbsorb(false, QRV_HERE, [&] {
         CQRVBuffer<unsigned short> bufName(dwMaxSubKey + 1);
-        for (DWORD dwIndex = 0;; ++dwIndex) {
+        for (DWORD dwIndex = 0; dwIndex < dwSubKeys; ++dwIndex) {
             DWORD dwNameChars = dwMaxSubKey + 1;
             const LONG lResult = ::RegEnumKeyExW(hKey.get(), dwIndex, reinterpret_cast<wchar_t*>(bufName.m_pBuffer),
                                                  &dwNameChars, nullptr, nullptr, nullptr, nullptr);
