@@ -3,6 +3,7 @@
 #include "qrv_registry_file.h"
 
 #include "internal/qrv_registry_detail.h"
+#include "internal/qrv_unique_handle.h"
 #include "qrv_dbllist.h"
 #include "qrv_directory.h"
 #include "qrv_ini.h"
@@ -15,12 +16,18 @@
 #include "qrv_registry_string.h"
 #include "qrv_windowsprocess.h"
 
+#include <set>
+#include <string>
+#include <vector>
+
 namespace {
 
 const REGSAM kReadAccess = KEY_READ;                 // 0x20019
 const REGSAM kImportAccess = KEY_READ | KEY_WRITE;   // 0x2001F
 
 using qrv_detail::KeyCloser;
+using qrv_detail::LentKey;
+using qrv_detail::UniqueRegKey;
 using qrv_detail::textOrNull;
 using qrv_detail::textOrEmpty;
 
@@ -196,6 +203,183 @@ CQRVWCharString bytesDumpOf(const CQRVBuffer<unsigned char>& bytes)
     return szDump;
 }
 
+// One key as the export reads it, through one handle: its named values as the key's
+// bulk query gives them (enumeration order, the unnamed default value left out, each
+// with its type and exact data) and its sub-key names in enumeration order. Per key
+// that is one open, one info query (counts, longest names and data), one call per
+// value and per sub-key, and one close, where the key's public operations open and
+// close it for each step and query every value twice. A key that cannot be opened
+// has neither (and no record, as for those operations). A failed enumeration is
+// recorded as the key's own enumerations record it: a value enumeration's failure
+// leaves the key without values, a sub-key enumeration's ends the list where it failed.
+void readKey(HKEY hRoot, const CQRVWCharString& szKeyPath, CQRVRegistryValentList& lstValents,
+             CQRVRegStringList& lstSubKeys)
+{
+    UniqueRegKey hKey;
+    if (::RegOpenKeyExW(hRoot, textOrEmpty(szKeyPath), 0, kReadAccess, hKey.put()) != ERROR_SUCCESS)
+        return;
+    DWORD dwSubKeys = 0;
+    DWORD dwMaxSubKey = 0;
+    DWORD dwValues = 0;
+    DWORD dwMaxName = 0;
+    DWORD dwMaxData = 0;
+    const bool bInfo = qrvAbsorb(false, QRV_HERE, [&] {
+        const LONG lResult = ::RegQueryInfoKeyW(hKey.get(), nullptr, nullptr, nullptr, &dwSubKeys, &dwMaxSubKey,
+                                                nullptr, &dwValues, &dwMaxName, &dwMaxData, nullptr, nullptr);
+        if (lResult != ERROR_SUCCESS)
+            throw CQRVRegQueryInfoKeyException(textOrNull(szKeyPath), static_cast<int>(lResult), QRV_HERE);
+        return true;
+    });
+    if (!bInfo)
+        return;
+
+    const bool bValues = qrvAbsorb(false, QRV_HERE, [&] {
+        CQRVBuffer<unsigned short> bufName(dwMaxName + 1);
+        CQRVBuffer<unsigned char> bufData(dwMaxData + 1);
+        long lTag = 0;
+        for (DWORD dwIndex = 0; dwIndex < dwValues; ++dwIndex) {
+            DWORD dwNameChars = dwMaxName + 1;
+            DWORD dwDataBytes = dwMaxData + 1;
+            DWORD dwType = 0;
+            const LONG lResult = ::RegEnumValueW(hKey.get(), dwIndex, reinterpret_cast<wchar_t*>(bufName.m_pBuffer),
+                                                 &dwNameChars, nullptr, &dwType, bufData.m_pBuffer, &dwDataBytes);
+            if (lResult == ERROR_NO_MORE_ITEMS)
+                break;
+            if (lResult != ERROR_SUCCESS)
+                throw CQRVRegEnumValueException(textOrNull(szKeyPath), static_cast<int>(lResult), L"CQRVRegistrykey",
+                                                L"enumValueNames", QRV_HERE);
+            if (bufName.m_pBuffer[0] == 0)
+                continue;
+            VALENTW entry;
+            entry.ve_valuename = reinterpret_cast<wchar_t*>(bufName.m_pBuffer);
+            entry.ve_valuelen = dwDataBytes;
+            entry.ve_valueptr = reinterpret_cast<DWORD_PTR>(bufData.m_pBuffer);
+            entry.ve_type = dwType;
+            lstValents.add(CQRVRegistryValent(&entry), lTag++);
+        }
+        return true;
+    });
+    if (!bValues)
+        lstValents.clear();
+
+    qrvAbsorb(false, QRV_HERE, [&] {
+        CQRVBuffer<unsigned short> bufName(dwMaxSubKey + 1);
+        for (DWORD dwIndex = 0; dwIndex < dwSubKeys; ++dwIndex) {
+            DWORD dwNameChars = dwMaxSubKey + 1;
+            const LONG lResult = ::RegEnumKeyExW(hKey.get(), dwIndex, reinterpret_cast<wchar_t*>(bufName.m_pBuffer),
+                                                 &dwNameChars, nullptr, nullptr, nullptr, nullptr);
+            if (lResult == ERROR_NO_MORE_ITEMS)
+                break;
+            if (lResult != ERROR_SUCCESS)
+                throw CQRVRegEnumKeyException(textOrNull(szKeyPath), static_cast<int>(lResult), L"CQRVRegistrykey",
+                                              L"enumSubKeys", QRV_HERE);
+            const CQRVWCharString szName(reinterpret_cast<const wchar_t*>(bufName.m_pBuffer));
+            if (szName.getLength() == 0)
+                break;
+            lstSubKeys.add(szName, static_cast<long>(dwIndex + 1));
+        }
+        return true;
+    });
+}
+
+// ---- files read in one go -------------------------------------------------------------
+
+// A section of a plain file: its name and its "name=text" lines in file order.
+struct PlainSection {
+    CQRVWCharString szName;
+    CQRVIni::StringList lstEntries;
+};
+
+// Files above this size go through the profile functions.
+const LONGLONG kPlainFileLimit = 64LL * 1024 * 1024;
+
+// A name whose case-insensitive equality with another is plain: printable ASCII only,
+// no blank at either end. (Beyond ASCII the profile functions' case rules differ
+// between systems, so such a name sends the file to them.)
+bool isPlainName(const unsigned short* p, size_t n)
+{
+    if (n == 0 || p[0] == L' ' || p[n - 1] == L' ')
+        return false;
+    for (size_t i = 0; i < n; ++i)
+        if (p[i] < 0x20 || p[i] > 0x7E)
+            return false;
+    return true;
+}
+
+// The name folded for a case-insensitive comparison of plain names.
+std::wstring foldedName(const unsigned short* p, size_t n)
+{
+    std::wstring out(n, L' ');
+    for (size_t i = 0; i < n; ++i)
+        out[i] = static_cast<wchar_t>(p[i] >= L'A' && p[i] <= L'Z' ? p[i] + (L'a' - L'A') : p[i]);
+    return out;
+}
+
+// Reads a file in the plain form the export writes (UTF-16LE with its byte-order
+// mark; "[name]" lines, each followed by at least one "name=text" line; every line
+// ended by CR LF) in one read, giving the sections and lines that the profile
+// functions give for it, one call per section. Only files where that is plain are
+// read here: section and entry names of printable ASCII without blanks at their ends
+// and unique (case-insensitively) in their scope; entry texts without blanks at their
+// ends and not opening with a quote; no control character, comment, blank, '='-less
+// or stray bracket line. For any other file (an older ANSI file, one merged by the
+// profile functions, a malformed or missing one) false: the caller goes through the
+// profile functions, which decide.
+bool readPlainFile(const CQRVWCharString& szFileName, std::vector<PlainSection>& sections)
+{
+    qrv_detail::UniqueFile hFile(::CreateFileW(textOrEmpty(szFileName), GENERIC_READ,
+                                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                               FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size;
+    if (!hFile.valid() || !::GetFileSizeEx(hFile.get(), &size) || size.QuadPart < 2 || size.QuadPart % 2 != 0
+        || size.QuadPart > kPlainFileLimit)
+        return false;
+    std::vector<unsigned short> units(static_cast<size_t>(size.QuadPart / 2));
+    const DWORD dwBytes = static_cast<DWORD>(size.QuadPart);
+    DWORD dwRead = 0;
+    if (!::ReadFile(hFile.get(), units.data(), dwBytes, &dwRead, nullptr) || dwRead != dwBytes || units[0] != 0xFEFF)
+        return false;
+
+    std::set<std::wstring> sectionNames;
+    std::set<std::wstring> entryNames;
+    const size_t n = units.size();
+    for (size_t i = 1; i < n;) {
+        size_t end = i;
+        while (end < n && units[end] >= 0x20)
+            ++end;
+        if (end + 1 >= n || units[end] != L'\r' || units[end + 1] != L'\n' || end == i)
+            return false;
+        const unsigned short* p = &units[i];
+        const size_t len = end - i;
+        i = end + 2;
+        if (p[0] == L'[') {
+            // A header: "[" name "]", the name without brackets of its own.
+            if (len < 3 || p[len - 1] != L']' || !isPlainName(p + 1, len - 2))
+                return false;
+            for (size_t k = 1; k + 1 < len; ++k)
+                if (p[k] == L'[' || p[k] == L']')
+                    return false;
+            if ((!sections.empty() && sections.back().lstEntries.m_ulCount == 0)
+                || !sectionNames.insert(foldedName(p + 1, len - 2)).second)
+                return false;
+            sections.emplace_back();
+            sections.back().szName = CQRVWCharString(std::wstring(p + 1, p + len - 1).c_str());
+            entryNames.clear();
+            continue;
+        }
+        // An entry: name "=" text.
+        size_t eq = 0;
+        while (eq < len && p[eq] != L'=')
+            ++eq;
+        if (sections.empty() || p[0] == L';' || eq == len || !isPlainName(p, eq) || eq + 1 == len
+            || isBlank(p[eq + 1]) || isBlank(p[len - 1]) || p[eq + 1] == L'"' || p[eq + 1] == L'\''
+            || !entryNames.insert(foldedName(p, eq)).second)
+            return false;
+        sections.back().lstEntries.add(CQRVWCharString(std::wstring(p, p + len).c_str()), 0);
+    }
+    return !sections.empty() && sections.back().lstEntries.m_ulCount > 0;
+}
+
 // The frame of the hive forms: enable szPrivilege for this process (it stays enabled),
 // then run call() on the key, opened for it and closed afterwards. False when the
 // privilege or the key cannot be had.
@@ -356,17 +540,14 @@ void CQRVRegistryFile::writeSection(const SectionEntries& entries, ExportTarget&
 // are left out with a warning each, and the walk goes on.
 bool CQRVRegistryFile::saveKey(HKEY hRoot, const CQRVWCharString& szKeyPath, ExportTarget& target)
 {
+    CQRVRegistryValentList lstValents;
+    CQRVRegStringList lstSubKeys;
     const bool bThisKey = qrvAbsorb(false, QRV_HERE, [&] {
         SectionEntries entries(sectionNameOf(hRoot, szKeyPath));
-        // One query for all the key's values; the entries then go out by type (DWORD,
-        // REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ, REG_BINARY), each group in the query's
-        // order: what the five bulk collectors give, at a fifth of the registry calls.
-        // A key without named values has nothing to query.
-        CQRVRegistryValentList lstValents;
-        {
-            CQRVRegistryKey key(hRoot, szKeyPath, kReadAccess, false, 0);
-            key.queryMultipleValues(lstValents);
-        }
+        // The entries go out by type (DWORD, REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ,
+        // REG_BINARY), each group in the bulk query's order: what the five bulk
+        // collectors give, from one read of the key.
+        readKey(hRoot, szKeyPath, lstValents, lstSubKeys);
         static const DWORD kTypeOrder[] = { REG_DWORD, REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ, REG_BINARY };
         for (DWORD dwType : kTypeOrder)
             for (const CQRVObjNode<CQRVRegistryValent>* pNode = lstValents.m_pHead; pNode; pNode = pNode->m_pNext)
@@ -386,13 +567,6 @@ bool CQRVRegistryFile::saveKey(HKEY hRoot, const CQRVWCharString& szKeyPath, Exp
 
     // The sub-keys are walked even when this key's own values failed.
     bool bResult = bThisKey;
-    CQRVRegStringList lstSubKeys;
-    const bool bListed = qrvAbsorb(false, QRV_HERE, [&] {
-        CQRVRegistryKey key(hRoot, szKeyPath, kReadAccess, false, 0);
-        return key.getSubKeyNames(lstSubKeys);
-    });
-    if (!bListed)
-        return false;
     for (bool bMore = lstSubKeys.moveFirst(); bMore; bMore = lstSubKeys.moveNext()) {
         CQRVWCharString szName;
         if (!lstSubKeys.getCurrent(szName))
@@ -408,6 +582,15 @@ bool CQRVRegistryFile::saveKey(HKEY hRoot, const CQRVWCharString& szKeyPath, Exp
 bool CQRVRegistryFile::load()
 {
     return qrvAbsorb(false, QRV_HERE, [&] {
+        // A file in the export's plain form is read in one go; any other through the
+        // profile functions, one call per section. Both give the same sections and
+        // lines for a plain file.
+        std::vector<PlainSection> plain;
+        if (readPlainFile(m_szFileName, plain)) {
+            for (const PlainSection& section : plain)
+                loadSection(section.szName, &section.lstEntries);
+            return true;
+        }
         CQRVIni::StringList lstSections;
         CQRVIni ini(m_szFileName);
         // A missing or unreadable file reads as one without sections.
@@ -416,13 +599,13 @@ bool CQRVRegistryFile::load()
         for (bool bMore = lstSections.moveFirst(); bMore; bMore = lstSections.moveNext()) {
             CQRVWCharString szSection;
             if (lstSections.getCurrent(szSection))
-                loadSection(szSection);
+                loadSection(szSection, nullptr);
         }
         return true;
     });
 }
 
-void CQRVRegistryFile::loadSection(const CQRVWCharString& szSection)
+void CQRVRegistryFile::loadSection(const CQRVWCharString& szSection, const CQRVIni::StringList* pEntries)
 {
     // The root is the text before the first backslash; a section without one is a
     // key of that name right below HKEY_LOCAL_MACHINE.
@@ -434,13 +617,17 @@ void CQRVRegistryFile::loadSection(const CQRVWCharString& szSection)
         szKeyPath = szSection.withoutFirst(szRootName.getLength() + 1);
     }
 
+    // The key is opened (created when missing) once for the section, and each value
+    // object writes through its handle: one registry call per value. The values are
+    // still written by their own classes, which check and record exactly as before.
     CQRVRegistryKey key(hRoot, szKeyPath, kImportAccess, true, 0);
-    key.open();
+    qrv_detail::openCreating(key);
     KeyCloser closer(key);
 
     CQRVIni::StringList lstEntries;
-    CQRVIni ini(m_szFileName);
-    if (!ini.getProfileSection(szSection, lstEntries))
+    if (pEntries)
+        lstEntries = *pEntries;
+    else if (!CQRVIni(m_szFileName).getProfileSection(szSection, lstEntries))
         return;
 
     for (bool bMore = lstEntries.moveFirst(); bMore; bMore = lstEntries.moveNext()) {
@@ -459,12 +646,14 @@ void CQRVRegistryFile::loadSection(const CQRVWCharString& szSection)
             if (szNumber.getLength() == 0 || !szData.toNumber(ulValue, nsHex))
                 continue;
             CQRVRegistryDword value(hRoot, szKeyPath, szName, kImportAccess, true, 0);
+            LentKey loan(value, key);
             value.setValue(static_cast<DWORD>(ulValue), false);
         } else if (szKeyword == CQRVWCharString(L"REG_SZ")) {
             CQRVWCharString szText;
             if (!unquote(szData, szText))
                 continue;
             CQRVRegistryString value(hRoot, szKeyPath, szName, kImportAccess, true, 0);
+            LentKey loan(value, key);
             value.setValue(szText, false);
         } else if (szKeyword == CQRVWCharString(L"REG_SZ_EXPAND")) {
             CQRVWCharString szText;
@@ -473,12 +662,14 @@ void CQRVRegistryFile::loadSection(const CQRVWCharString& szSection)
             // Refused (and logged) by the value unless it holds an even, non-zero
             // number of '%'.
             CQRVRegistryStringExpand value(hRoot, szKeyPath, szName, kImportAccess, true, 0);
+            LentKey loan(value, key);
             value.setValue(szText, false);
         } else if (szKeyword == CQRVWCharString(L"REG_BINARY")) {
             CQRVBuffer<unsigned char> bytes;
             if (!decodeDump(szData, bytes))
                 continue;
             CQRVRegistryBinary value(hRoot, szKeyPath, szName, kImportAccess, true, 0);
+            LentKey loan(value, key);
             value.setValue(bytes, false);
         } else if (szKeyword == CQRVWCharString(L"REG_SZ_MULTI")) {
             CQRVRegStringList lstStrings;
@@ -500,6 +691,7 @@ void CQRVRegistryFile::loadSection(const CQRVWCharString& szSection)
             if (!bWellFormed)
                 continue;
             CQRVRegistryMultiString value(hRoot, szKeyPath, szName, kImportAccess, true, 0);
+            LentKey loan(value, key);
             value.setValue(lstStrings, false);
         }
         // Any other keyword is not part of the format and is passed over.

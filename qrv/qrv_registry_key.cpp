@@ -18,11 +18,54 @@ const wchar_t* const kKeyClass = L"CQRVRegistryKey";
 // The enumerations record their failures under this spelling.
 const wchar_t* const kKeyClassEnum = L"CQRVRegistrykey";
 
+// The value object that holds a lent handle (LentKey), if any: its operations leave the
+// handle open for the lender.
+thread_local const CQRVRegistryKey* t_pBorrower = nullptr;
+
 } // namespace
 
 qrv_detail::KeyCloser::~KeyCloser()
 {
+    if (&m_key == t_pBorrower)
+        return;
     m_key.close();
+}
+
+bool qrv_detail::openCreating(CQRVRegistryKey& key)
+{
+    if (!key.isOpen()) {
+        HKEY hKey = nullptr;
+        LONG lResult = ::RegOpenKeyExW(key.m_hRootKey, textOrEmpty(key.m_szKeyPath), 0, key.m_samDesired, &hKey);
+        if ((lResult == ERROR_FILE_NOT_FOUND || lResult == ERROR_INVALID_HANDLE) && key.m_bCreate)
+            lResult = ::RegCreateKeyExW(key.m_hRootKey, textOrEmpty(key.m_szKeyPath), 0, nullptr, key.m_dwOptions,
+                                        key.m_samDesired, nullptr, &hKey, nullptr);
+        if (lResult == ERROR_SUCCESS) {
+            key.m_hKey = hKey;
+            key.m_bOpen = true;
+            return true;
+        }
+    }
+    return key.open();
+}
+
+qrv_detail::LentKey::LentKey(CQRVRegistryKey& borrower, const CQRVRegistryKey& lender) noexcept
+    : m_borrower(borrower), m_bLent(lender.isOpen() && !borrower.isOpen() && !t_pBorrower)
+{
+    if (!m_bLent)
+        return;
+    m_borrower.m_hKey = lender.m_hKey;
+    m_borrower.m_bOpen = true;
+    t_pBorrower = &m_borrower;
+}
+
+qrv_detail::LentKey::~LentKey()
+{
+    if (!m_bLent)
+        return;
+    // Handed back, not closed: the lender closes it.
+    m_borrower.m_hKey = nullptr;
+    m_borrower.m_bOpen = false;
+    t_pBorrower = nullptr;
 }
 
 // ---- CQRVRegistryValent --------------------------------------------------------------

@@ -515,6 +515,59 @@ TEST_F(RegistryFileTest, ExportAndImportKeepEveryType)
     EXPECT_TRUE(log.lines().empty());
 }
 
+// A file in the export's own plain form is read in one go, any other through the
+// profile functions: both must import the same values. The same entries laid out so
+// that only the profile functions read them (blank lines, blanks around "=") are the
+// control.
+TEST_F(RegistryFileTest, PlainFilesImportAsThroughTheProfileFunctions)
+{
+    QRVTestKey key;
+    const std::wstring top = key.path();
+    struct Value {
+        std::wstring key;
+        const wchar_t* name;
+        DWORD type;
+        std::vector<BYTE> data;
+    };
+    const std::vector<Value> values = {
+        { top, L"Text", REG_SZ, bytesOf(L" a=b; [c] \"q\" \x00E9\xD83D\xDE00 ", true) },
+        { top, L"Path", REG_EXPAND_SZ, bytesOf(L"%TEMP%\\y", true) },
+        { top, L"Number", REG_DWORD, { 1, 2, 3, 4 } },
+        { key.sub(L"Sub"), L"Bytes", REG_BINARY, { 0x00, 0x01, 0xFE } },
+        { key.sub(L"Sub"), L"List", REG_MULTI_SZ, bytesOf(std::wstring(L"x\0yz\0", 5), true) },
+        { key.sub(L"Sub\\Deeper"), L"text", REG_SZ, bytesOf(L"[not a section]", true) },
+    };
+    for (const Value& v : values)
+        ASSERT_TRUE(qrvtest::setBinary(HKEY_CURRENT_USER, v.key, v.name, v.data, v.type));
+    CQRVRegistryKey exported(HKEY_CURRENT_USER, CQRVWCharString(top.c_str()), KEY_READ);
+    ASSERT_TRUE(exported.exportKey(file(), CQRVRegistryFile::kTextFormat, true));
+    const std::wstring plain = fileUnits();
+
+    auto replaced = [](std::wstring text, const std::wstring& from, const std::wstring& to) {
+        for (size_t at = text.find(from); at != std::wstring::npos; at = text.find(from, at + to.size()))
+            text.replace(at, from.size(), to);
+        return text;
+    };
+    const struct {
+        const char* layout;
+        std::wstring units;
+    } files[] = {
+        { "plain", plain },
+        { "blank lines before headers", replaced(plain, L"\r\n[", L"\r\n\r\n[") },
+        { "blanks around =", replaced(plain, L"=REG_", L" = REG_") },
+    };
+    for (const auto& f : files) {
+        SCOPED_TRACE(f.layout);
+        writeUnicode(f.units);
+        qrvtest::deleteTree(HKEY_CURRENT_USER, top);
+        QRVLogCapture log;
+        ASSERT_TRUE(CQRVRegistryFile(file()).load());
+        for (const Value& v : values)
+            expectValue(v.key, v.name, v.type, v.data);
+        EXPECT_TRUE(log.lines().empty());
+    }
+}
+
 TEST_F(RegistryFileTest, EmptyMultiStringsAndWhatDoesNotSurvive)
 {
     QRVTestKey key;

@@ -22,6 +22,7 @@
 
 #include <windows.h>
 
+#include "qrv_dbllist.h"
 #include "qrv_wchar_string.h"
 
 class CQRVRegistryKey;
@@ -64,7 +65,9 @@ private:
     bool saveKey(HKEY hRoot, const CQRVWCharString& szKeyPath, ExportTarget& target);
     void writeSection(const SectionEntries& entries, ExportTarget& target);
     static void addEntry(SectionEntries& entries, const CQRVRegistryValent& valent);
-    void loadSection(const CQRVWCharString& szSection);
+    // One section into the registry; its entries as the file holds them (pEntries), or
+    // read through the profile functions when pEntries is null.
+    void loadSection(const CQRVWCharString& szSection, const CQRVDblList<CQRVObjNode<CQRVWCharString>>* pEntries);
 
     CQRVWCharString m_szFileName;
 };

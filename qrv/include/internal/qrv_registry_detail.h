@@ -23,6 +23,32 @@ private:
     CQRVRegistryKey& m_key;
 };
 
+// Opens the key as open() does, with the same one call for an existing key and
+// two fewer for a missing one (created with the create flag): RegOpenKeyExW, and on
+// "not found" RegCreateKeyExW, whose handle is kept rather than closed and opened
+// again. When neither gives a handle, open() itself runs, so every failure is met and
+// recorded exactly as open() meets and records it. Returns whether the key is open.
+bool openCreating(CQRVRegistryKey& key);
+
+// Lends the lender's open handle to a value object naming the same key (root, path,
+// access) for the writes made while the loan lasts: the value writes through that
+// handle instead of opening and closing the key itself, so a write is one registry
+// call; the value's own code runs and records its failures as always. The loan ends
+// before the borrower is destroyed (declare it after the borrower): the borrower is
+// left closed, and the handle stays with the lender, who closes it. Without an open
+// lender nothing is lent and the value opens the key as usual.
+class LentKey {
+public:
+    LentKey(CQRVRegistryKey& borrower, const CQRVRegistryKey& lender) noexcept;
+    ~LentKey();
+    LentKey(const LentKey&) = delete;
+    LentKey& operator=(const LentKey&) = delete;
+
+private:
+    CQRVRegistryKey& m_borrower;
+    bool m_bLent;
+};
+
 // A REG_SZ or REG_EXPAND_SZ valent as a name/text record: the data bytes read as
 // UTF-16 units (an odd last byte as the low byte of a last unit), terminated when the
 // data lacks a terminator.
