@@ -6,7 +6,8 @@
 //
 //   quillfix_floor.exe <target> <new file> <patch log>
 //
-// The changes: the target moves aside to <target>.bak, the new file is copied over it,
+// The changes: the new file is copied to <target>.new and flushed, then swapped in by
+// ReplaceFileW with the old target kept at <target>.bak,
 // the patch record (HKLM\SOFTWARE\Zarvik\Quellant\Patch\8103 with "description" and
 // "updated") is written, and the silent answer to the restart question is appended to
 // the patch log (FF FE on a new file; the line and one zero unit).
@@ -36,10 +37,21 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int)
     }
     HMODULE hShlwapi = ::LoadLibraryW(L"shlwapi.dll");
 
+    // The same durable swap the patch run makes: the new file staged beside the
+    // target and flushed, then swapped in with the old one kept at ".bak".
     wchar_t szBackup[MAX_PATH + 8];
+    wchar_t szStaged[MAX_PATH + 8];
     std::swprintf(szBackup, MAX_PATH + 8, L"%ls.bak", argv[1]);
-    ::MoveFileExW(argv[1], szBackup, MOVEFILE_REPLACE_EXISTING);
-    const bool bCopied = ::CopyFileW(argv[2], argv[1], FALSE) != FALSE;
+    std::swprintf(szStaged, MAX_PATH + 8, L"%ls.new", argv[1]);
+    bool bCopied = ::CopyFileW(argv[2], szStaged, FALSE) != FALSE;
+    if (bCopied) {
+        HANDLE hStaged = ::CreateFileW(szStaged, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                       nullptr);
+        bCopied = hStaged != INVALID_HANDLE_VALUE && ::FlushFileBuffers(hStaged);
+        if (hStaged != INVALID_HANDLE_VALUE)
+            ::CloseHandle(hStaged);
+    }
+    bCopied = bCopied && ::ReplaceFileW(argv[1], szStaged, szBackup, REPLACEFILE_WRITE_THROUGH, nullptr, nullptr);
 
     HKEY hKey = nullptr;
     if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kRecordKey, 0, nullptr, 0, KEY_WRITE, nullptr, &hKey, nullptr) ==
