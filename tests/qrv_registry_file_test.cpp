@@ -416,6 +416,14 @@ protected:
     std::wstring m_file;
 };
 
+// A value a table test writes, exports and expects back: key, name, type and bytes.
+struct FixedValue {
+    std::wstring key;
+    const wchar_t* name;
+    DWORD type;
+    std::vector<BYTE> data;
+};
+
 } // namespace
 
 TEST_F(RegistryFileTest, SmallTreeIsWrittenExactly)
@@ -466,13 +474,7 @@ TEST_F(RegistryFileTest, ExportAndImportKeepEveryType)
     QRVTestKey key;
     const std::wstring top = key.path();
     const std::wstring nested = key.sub(L"A\\B");
-    struct Value {
-        std::wstring key;
-        const wchar_t* name;
-        DWORD type;
-        std::vector<BYTE> data;
-    };
-    const std::vector<Value> values = {
+    const std::vector<FixedValue> values = {
         { top, L"DwordZero", REG_DWORD, std::vector<BYTE>(4, 0) },
         { top, L"DwordMax", REG_DWORD, std::vector<BYTE>(4, 0xFF) },
         { top, L"Quoted", REG_SZ, bytesOf(L"say \"hi\" \"", true) },
@@ -487,7 +489,7 @@ TEST_F(RegistryFileTest, ExportAndImportKeepEveryType)
         // Outside the ANSI code page, a surrogate pair among them.
         { nested, L"\x540D\x524D", REG_SZ, bytesOf(L"\x65E5\x672C\x8A9E\x30C6\x30AD\x30B9\x30C8 \x00E9 \x00FC \xD83D\xDE00", true) },
     };
-    for (const Value& v : values)
+    for (const FixedValue& v : values)
         ASSERT_TRUE(qrvtest::setBinary(HKEY_CURRENT_USER, v.key, v.name, v.data, v.type));
     QRVLogCapture log;
 
@@ -506,7 +508,7 @@ TEST_F(RegistryFileTest, ExportAndImportKeepEveryType)
     ASSERT_TRUE(importer.importKey(file(), CQRVRegistryFile::kTextFlags));
     EXPECT_FALSE(qrvtest::keyExists(HKEY_LOCAL_MACHINE, L"SOFTWARE\\NotUsed"));
 
-    for (const Value& v : values) {
+    for (const FixedValue& v : values) {
         std::vector<BYTE> expected = v.data;
         if (v.type == REG_SZ && v.data.size() == 2)
             expected.clear(); // an empty string is written back without a terminator
@@ -523,13 +525,7 @@ TEST_F(RegistryFileTest, PlainFilesImportAsThroughTheProfileFunctions)
 {
     QRVTestKey key;
     const std::wstring top = key.path();
-    struct Value {
-        std::wstring key;
-        const wchar_t* name;
-        DWORD type;
-        std::vector<BYTE> data;
-    };
-    const std::vector<Value> values = {
+    const std::vector<FixedValue> values = {
         { top, L"Text", REG_SZ, bytesOf(L" a=b; [c] \"q\" \x00E9\xD83D\xDE00 ", true) },
         { top, L"Path", REG_EXPAND_SZ, bytesOf(L"%TEMP%\\y", true) },
         { top, L"Number", REG_DWORD, { 1, 2, 3, 4 } },
@@ -537,7 +533,7 @@ TEST_F(RegistryFileTest, PlainFilesImportAsThroughTheProfileFunctions)
         { key.sub(L"Sub"), L"List", REG_MULTI_SZ, bytesOf(std::wstring(L"x\0yz\0", 5), true) },
         { key.sub(L"Sub\\Deeper"), L"text", REG_SZ, bytesOf(L"[not a section]", true) },
     };
-    for (const Value& v : values)
+    for (const FixedValue& v : values)
         ASSERT_TRUE(qrvtest::setBinary(HKEY_CURRENT_USER, v.key, v.name, v.data, v.type));
     CQRVRegistryKey exported(HKEY_CURRENT_USER, CQRVWCharString(top.c_str()), KEY_READ);
     ASSERT_TRUE(exported.exportKey(file(), CQRVRegistryFile::kTextFormat, true));
@@ -562,7 +558,7 @@ TEST_F(RegistryFileTest, PlainFilesImportAsThroughTheProfileFunctions)
         qrvtest::deleteTree(HKEY_CURRENT_USER, top);
         QRVLogCapture log;
         ASSERT_TRUE(CQRVRegistryFile(file()).load());
-        for (const Value& v : values)
+        for (const FixedValue& v : values)
             expectValue(v.key, v.name, v.type, v.data);
         EXPECT_TRUE(log.lines().empty());
     }
