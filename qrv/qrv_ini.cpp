@@ -4,6 +4,7 @@
 #include "qrv_buffer.h"
 #include "qrv_protocol.h"
 #include "internal/qrv_text.h"
+#include "internal/qrv_unique_handle.h"
 
 #include <cstring>
 #include <cwchar>
@@ -22,6 +23,34 @@ const DWORD kListBufferChars = 0x7FFF;
 const DWORD kListBufferLimit = 0x40000000;
 const wchar_t kNotFound[] = L"Not Found";
 const wchar_t kPlaceholderKey[] = L"QRVPlaceholder";
+
+// A section's lines for the writers below: the list's non-empty entries, each followed
+// by ulEnd units of pEnd (a NUL is L"", 1). entriesUnits counts the units they take
+// (0 when there is none); copyEntries lays them out from p on and returns the unit
+// after the last.
+unsigned long entriesUnits(const CQRVIni::StringList& lstEntries, unsigned long ulEnd)
+{
+    unsigned long ulUnits = 0;
+    for (const CQRVObjNode<CQRVWCharString>* pNode = lstEntries.m_pHead; pNode; pNode = pNode->m_pNext)
+        if (pNode->m_object.getLength() > 0)
+            ulUnits += pNode->m_object.getLength() + ulEnd;
+    return ulUnits;
+}
+
+unsigned short* copyEntries(unsigned short* p, const CQRVIni::StringList& lstEntries, const wchar_t* pEnd,
+                            unsigned long ulEnd)
+{
+    for (const CQRVObjNode<CQRVWCharString>* pNode = lstEntries.m_pHead; pNode; pNode = pNode->m_pNext) {
+        const unsigned long ulLength = pNode->m_object.getLength();
+        if (ulLength == 0)
+            continue;
+        std::memcpy(p, pNode->m_object.getBuffer(), ulLength * 2);
+        p += ulLength;
+        std::memcpy(p, pEnd, ulEnd * 2);
+        p += ulEnd;
+    }
+    return p;
+}
 
 } // namespace
 
@@ -160,21 +189,11 @@ bool CQRVIni::setProfileSection(const CQRVWCharString& szSection, const StringLi
         // WritePrivateProfileSectionW takes the lines as one block: each "key=value"
         // with its NUL, and one more NUL at the end. An empty list would delete the
         // section, so it writes nothing.
-        unsigned long ulUnits = 1;
-        for (const CQRVObjNode<CQRVWCharString>* pNode = lstEntries.m_pHead; pNode; pNode = pNode->m_pNext)
-            if (pNode->m_object.getLength() > 0)
-                ulUnits += pNode->m_object.getLength() + 1;
-        if (ulUnits == 1)
+        const unsigned long ulEntries = entriesUnits(lstEntries, 1);
+        if (ulEntries == 0)
             return true;
-        CQRVBuffer<unsigned short> block(ulUnits);
-        unsigned long ulOffset = 0;
-        for (const CQRVObjNode<CQRVWCharString>* pNode = lstEntries.m_pHead; pNode; pNode = pNode->m_pNext) {
-            const unsigned long ulLength = pNode->m_object.getLength();
-            if (ulLength == 0)
-                continue;
-            std::memcpy(block.m_pBuffer + ulOffset, pNode->m_object.getBuffer(), ulLength * 2);
-            ulOffset += ulLength + 1; // the NULs are there already: the block was zero-filled
-        }
+        CQRVBuffer<unsigned short> block(ulEntries + 1);
+        copyEntries(block.m_pBuffer, lstEntries, L"", 1);
         if (!::WritePrivateProfileSectionW(textOrEmpty(szSection), reinterpret_cast<const wchar_t*>(block.m_pBuffer),
                                            textOrEmpty(m_szFileName)))
             throw CQRVWritePrivateProfileSectionException(textOrNull(szSection), static_cast<int>(::GetLastError()),
@@ -192,10 +211,7 @@ bool CQRVIni::appendProfileSection(const CQRVWCharString& szSection, const Strin
         // The lines as the profile functions lay out a new section at the end of a
         // file: "[section]", then each "key=value", each line ended by CR LF.
         const unsigned long ulSection = szSection.getLength();
-        unsigned long ulUnits = ulSection + 4;
-        for (const CQRVObjNode<CQRVWCharString>* pNode = lstEntries.m_pHead; pNode; pNode = pNode->m_pNext)
-            if (pNode->m_object.getLength() > 0)
-                ulUnits += pNode->m_object.getLength() + 2;
+        const unsigned long ulUnits = ulSection + 4 + entriesUnits(lstEntries, 2);
         CQRVBuffer<unsigned short> block(ulUnits);
         unsigned short* p = block.m_pBuffer;
         *p++ = L'[';
@@ -204,26 +220,19 @@ bool CQRVIni::appendProfileSection(const CQRVWCharString& szSection, const Strin
         *p++ = L']';
         *p++ = L'\r';
         *p++ = L'\n';
-        for (const CQRVObjNode<CQRVWCharString>* pNode = lstEntries.m_pHead; pNode; pNode = pNode->m_pNext) {
-            const unsigned long ulLength = pNode->m_object.getLength();
-            if (ulLength == 0)
-                continue;
-            std::memcpy(p, pNode->m_object.getBuffer(), ulLength * 2);
-            p += ulLength;
-            *p++ = L'\r';
-            *p++ = L'\n';
-        }
+        copyEntries(p, lstEntries, L"\r\n", 2);
 
-        HANDLE hFile = ::CreateFileW(textOrEmpty(m_szFileName), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
-                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (hFile == INVALID_HANDLE_VALUE)
+        qrv_detail::UniqueFile file(::CreateFileW(textOrEmpty(m_szFileName), FILE_APPEND_DATA, FILE_SHARE_READ,
+                                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file.valid())
             throw CQRVWritePrivateProfileSectionException(textOrNull(szSection), static_cast<int>(::GetLastError()),
                                                           QRV_HERE);
         const DWORD dwBytes = static_cast<DWORD>(ulUnits * 2);
         DWORD dwWritten = 0;
-        const bool bWritten = ::WriteFile(hFile, block.m_pBuffer, dwBytes, &dwWritten, nullptr) && dwWritten == dwBytes;
+        const bool bWritten =
+            ::WriteFile(file.get(), block.m_pBuffer, dwBytes, &dwWritten, nullptr) && dwWritten == dwBytes;
         const DWORD dwError = ::GetLastError();
-        ::CloseHandle(hFile);
+        file.reset();
         if (!bWritten)
             throw CQRVWritePrivateProfileSectionException(textOrNull(szSection), static_cast<int>(dwError), QRV_HERE);
         return true;
@@ -235,16 +244,16 @@ bool CQRVIni::createUnicodeFile()
     QRV_TRACE(L"CQRVIni", L"createUnicodeFile");
     return qrvTrace.passFail(qrvAbsorb(false, QRV_HERE, [&] {
         // CREATE_NEW: an existing file, whatever its encoding, is never touched.
-        HANDLE hFile = ::CreateFileW(textOrEmpty(m_szFileName), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                     FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (hFile == INVALID_HANDLE_VALUE)
+        qrv_detail::UniqueFile file(::CreateFileW(textOrEmpty(m_szFileName), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file.valid())
             return false;
         static const unsigned char kByteOrderMark[] = { 0xFF, 0xFE };
         DWORD dwWritten = 0;
-        const bool bWritten = ::WriteFile(hFile, kByteOrderMark, sizeof(kByteOrderMark), &dwWritten, nullptr)
+        const bool bWritten = ::WriteFile(file.get(), kByteOrderMark, sizeof(kByteOrderMark), &dwWritten, nullptr)
                               && dwWritten == sizeof(kByteOrderMark);
         const DWORD dwError = ::GetLastError();
-        ::CloseHandle(hFile);
+        file.reset(); // closed before the delete below
         if (!bWritten) {
             // A file without its mark would be read as ANSI: none is better.
             ::DeleteFileW(textOrEmpty(m_szFileName));
