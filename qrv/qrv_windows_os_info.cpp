@@ -16,6 +16,17 @@ const wchar_t kClassName[] = L"CQRVWindowsOSInfo";
 // The shlwapi export behind ordinal 437: one feature code in, nonzero when present.
 typedef BOOL(WINAPI* OSQueryFunction)(DWORD);
 
+// Loads shlwapi.dll for one query. The process's first load keeps a reference that is
+// never freed, so each query's load and free only count references: mapping the DLL
+// and its dependencies anew for every query costs a millisecond or more, and a patch
+// run asks several times.
+HMODULE loadShlwapi()
+{
+    static const HMODULE s_hKept = ::LoadLibraryW(L"shlwapi.dll");
+    (void)s_hKept;
+    return ::LoadLibraryW(L"shlwapi.dll");
+}
+
 } // namespace
 
 CQRVWindowsOSInfo::CQRVWindowsOSInfo()
@@ -95,7 +106,7 @@ bool CQRVWindowsOSInfo::performOSQueryFunction(unsigned long ulCode, bool& bAnsw
 {
     QRV_TRACE(kClassName, L"performOSQueryFunction");
     return qrvTrace.passFail(qrvAbsorb(false, QRV_HERE, [&] {
-        qrv_detail::UniqueLibrary shlwapi(::LoadLibraryW(L"shlwapi.dll"));
+        qrv_detail::UniqueLibrary shlwapi(loadShlwapi());
         if (!shlwapi.valid())
             return false;
         FARPROC pProc = ::GetProcAddress(shlwapi.get(), MAKEINTRESOURCEA(437));
