@@ -93,6 +93,123 @@ void appendResult(std::wstring& line, const CQRVLogRecord& record, const ResultT
     }
 }
 
+// What writing one line did: whether the file opened, and whether it took the whole line.
+struct LineWrite {
+    bool bOpened = false;
+    bool bWhole = false;
+    DWORD cbWritten = 0;
+};
+
+// The text output's file, kept open from one line to the next while a traced call runs
+// (QRVLogFileHold): a traced call writes two lines and most calls are nested in others,
+// so a traced program would otherwise open and close the file hundreds of times, and
+// each opening costs many times what writing a line does. When the outermost hold ends
+// the file is closed; lines outside any hold open and close it as before. The file is
+// opened with the same sharing as always, so other programs read it and append to it
+// meanwhile, and each line still goes to the end of the file in one write; renaming or
+// deleting it waits until the traced call returns (this process's own rotation closes
+// it first).
+class LogFileHolder {
+public:
+    // Never destroyed: records may be written while the process's statics go away. The
+    // system closes a file still open at exit; each line was handed to it when written.
+    static LogFileHolder& instance()
+    {
+        static LogFileHolder* s_pHolder = new LogFileHolder();
+        return *s_pHolder;
+    }
+
+    // Appends strLine at the end of the file at strPath. strFolder (empty when the path
+    // has none) is made, one level, when the file can't be opened as it is.
+    LineWrite append(const std::wstring& strPath, const std::wstring& strFolder, const std::wstring& strLine)
+    {
+        LineWrite result;
+        EnterCriticalSection(&m_lock);
+        try {
+            if (!isCurrent(strPath))
+                open(strPath, strFolder);
+            if (m_file.valid()) {
+                result.bOpened = true;
+                ::SetFilePointer(m_file.get(), 0, nullptr, FILE_END);
+                const DWORD cbLine = static_cast<DWORD>(strLine.size() * sizeof(wchar_t));
+                result.bWhole = ::WriteFile(m_file.get(), strLine.data(), cbLine, &result.cbWritten, nullptr) &&
+                                result.cbWritten == cbLine;
+            }
+            if (m_nHolds == 0)
+                closeLocked();
+        } catch (...) {
+            closeLocked();
+        }
+        LeaveCriticalSection(&m_lock);
+        return result;
+    }
+
+    // Closes the file, so that it can be renamed and the next line opens it anew.
+    void release()
+    {
+        EnterCriticalSection(&m_lock);
+        closeLocked();
+        LeaveCriticalSection(&m_lock);
+    }
+
+    void beginHold()
+    {
+        EnterCriticalSection(&m_lock);
+        ++m_nHolds;
+        LeaveCriticalSection(&m_lock);
+    }
+    void endHold()
+    {
+        EnterCriticalSection(&m_lock);
+        if (--m_nHolds == 0)
+            closeLocked();
+        LeaveCriticalSection(&m_lock);
+    }
+
+private:
+    LogFileHolder() : m_nHolds(0) { InitializeCriticalSection(&m_lock); }
+
+    void closeLocked() noexcept
+    {
+        m_file.reset();
+        m_strPath.clear();
+    }
+
+    bool isCurrent(const std::wstring& strPath) const { return m_file.valid() && m_strPath == strPath; }
+
+    // The existing file, or else, after making its folder (one level; an existing one
+    // is fine), a new one that gets the byte-order mark: only a file this call created
+    // gets it, never over another program's first two bytes.
+    void open(const std::wstring& strPath, const std::wstring& strFolder)
+    {
+        closeLocked();
+        const DWORD dwShare = FILE_SHARE_READ | FILE_SHARE_WRITE;
+        m_file.reset(::CreateFileW(strPath.c_str(), GENERIC_WRITE, dwShare, nullptr, OPEN_EXISTING,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!m_file.valid()) {
+            if (!strFolder.empty())
+                ::CreateDirectoryW(strFolder.c_str(), nullptr);
+            m_file.reset(::CreateFileW(strPath.c_str(), GENERIC_WRITE, dwShare, nullptr, OPEN_ALWAYS,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+            if (!m_file.valid()) {
+                closeLocked();
+                return;
+            }
+            if (::GetLastError() != ERROR_ALREADY_EXISTS) {
+                static const BYTE kByteOrderMark[2] = {0xFF, 0xFE};
+                DWORD cbMark = 0;
+                ::WriteFile(m_file.get(), kByteOrderMark, sizeof(kByteOrderMark), &cbMark, nullptr);
+            }
+        }
+        m_strPath = strPath;
+    }
+
+    CRITICAL_SECTION m_lock;
+    long m_nHolds;          // holds in force (nested traced calls, and other threads')
+    std::wstring m_strPath; // the path the open file was opened by
+    qrv_detail::UniqueFile m_file;
+};
+
 } // namespace
 
 std::wstring CQRVLoggingOutputText::formatTime()
@@ -134,6 +251,22 @@ std::wstring CQRVLoggingOutputText::formatShortLine(const CQRVLogRecord& record)
     return line;
 }
 
+QRVLogFileHold::QRVLogFileHold() noexcept : m_bHeld(false)
+{
+    try {
+        LogFileHolder::instance().beginHold();
+        m_bHeld = true;
+    } catch (...) {
+        // without a hold every line opens and closes the file
+    }
+}
+
+QRVLogFileHold::~QRVLogFileHold()
+{
+    if (m_bHeld)
+        LogFileHolder::instance().endHold();
+}
+
 bool CQRVLoggingOutputText::appendLine(CQRVLogRecord& record, const std::wstring& strLine, bool bFullLine)
 {
     if (record.logFilePath.empty() && !CQRVLoggingConfig().getOutputLocation(OUTPUT_TEXT, record.logFilePath))
@@ -146,46 +279,24 @@ bool CQRVLoggingOutputText::appendLine(CQRVLogRecord& record, const std::wstring
     if (!bHaveFolder && bFullLine)
         return false;
 
-    qrv_detail::UniqueFile file(::CreateFileW(record.logFilePath.c_str(), GENERIC_WRITE,
-                                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                              FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.valid()) {
-        // The folder is made (one level; an existing one is fine) only when the file
-        // is not there: an existing file has its folder, and the call is saved.
-        if (bHaveFolder)
-            ::CreateDirectoryW(strFolder.c_str(), nullptr);
-        file.reset(::CreateFileW(record.logFilePath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                 nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file.valid())
-            return false;
-        // Another process may have made the file in between: only a file this call
-        // created gets the mark, never over someone else's first two bytes.
-        if (::GetLastError() != ERROR_ALREADY_EXISTS) {
-            static const BYTE kByteOrderMark[2] = {0xFF, 0xFE};
-            DWORD cbMark = 0;
-            ::WriteFile(file.get(), kByteOrderMark, sizeof(kByteOrderMark), &cbMark, nullptr);
-        }
-    }
-    ::SetFilePointer(file.get(), 0, nullptr, FILE_END);
-
-    // A line the file did not take whole is reported as not written, so the log object
-    // keeps `logged` false and a later catch may try again.
-    const DWORD cbLine = static_cast<DWORD>(strLine.size() * sizeof(wchar_t));
-    DWORD cbWritten = 0;
-    const BOOL bWrote = ::WriteFile(file.get(), strLine.data(), cbLine, &cbWritten, nullptr);
-    file.reset();
+    const LineWrite written = LogFileHolder::instance().append(record.logFilePath, strFolder, strLine);
+    if (!written.bOpened)
+        return false;
 
     if (bFullLine) {
-        g_bytesWritten += cbWritten;
+        g_bytesWritten += written.cbWritten;
         rotate(record.logFilePath);
     }
-    return bWrote && cbWritten == cbLine;
+    // A line the file did not take whole is reported as not written, so the log object
+    // keeps `logged` false and a later catch may try again.
+    return written.bWhole;
 }
 
 void CQRVLoggingOutputText::rotate(const std::wstring& strPath)
 {
     if (g_maxLogFileSize == 0 || g_maxLogFileNum == 0 || g_bytesWritten / 1024 <= g_maxLogFileSize)
         return;
+    LogFileHolder::instance().release(); // the next line opens the new file
     for (unsigned long i = g_rotations; i >= 1; --i) {
         if (i == g_maxLogFileNum)
             continue;

@@ -5,11 +5,25 @@
 
 #include "internal/qrv_unique_handle.h"
 #include "qrv_logging_config.h"
+#include "qrv_logging_outputs.h"
 #include "qrv_protocol.h"
+
+// A traced call's records with the log file held open between them: the hold begins
+// before the ENTRY line and ends after the EXIT line (members go in reverse order).
+struct QRVTracedCall {
+    QRVLogFileHold hold;
+    _CQRVLogEntry entry;
+
+    QRVTracedCall(const wchar_t* objectName, const wchar_t* functionName, const wchar_t* sourceFile,
+                  int line) noexcept
+        : entry(objectName, functionName, sourceFile, line, OUTPUT_TEXT, true, true)
+    {
+    }
+};
 
 CQRVMethodTrace::CQRVMethodTrace(const wchar_t* objectName, const wchar_t* functionName,
                                  const wchar_t* sourceFile, int line) noexcept
-    : m_pEntry(nullptr)
+    : m_pCall(nullptr)
 {
     qrv_detail::LastErrorKeeper keep;
     try {
@@ -19,23 +33,22 @@ CQRVMethodTrace::CQRVMethodTrace(const wchar_t* objectName, const wchar_t* funct
         if (g_dynamicLogging == 0)
             config.loadDynamicSettings();
         if (g_dynamicLogging == 1 && config.isLoggingEnabled())
-            m_pEntry = new (std::nothrow)
-                _CQRVLogEntry(objectName, functionName, sourceFile, line, OUTPUT_TEXT, true, true);
+            m_pCall = new (std::nothrow) QRVTracedCall(objectName, functionName, sourceFile, line);
     } catch (...) {
-        m_pEntry = nullptr; // the method runs on untraced
+        m_pCall = nullptr; // the method runs on untraced
     }
 }
 
 CQRVMethodTrace::~CQRVMethodTrace()
 {
-    delete m_pEntry; // writes the EXIT record
+    delete m_pCall; // writes the EXIT record
 }
 
 void CQRVMethodTrace::setResult(int resultType, int resultValue) noexcept
 {
-    if (m_pEntry) {
-        m_pEntry->m_record.resultType = resultType;
-        m_pEntry->m_record.resultValue = resultValue;
+    if (m_pCall) {
+        m_pCall->entry.m_record.resultType = resultType;
+        m_pCall->entry.m_record.resultValue = resultValue;
     }
 }
 

@@ -6,6 +6,7 @@
 
 #include "qrv_logging_config.h"
 #include "qrv_logging_outputs.h"
+#include "qrv_method_trace.h"
 #include "qrv_protocol.h"
 #include "qrv_test_support.h"
 
@@ -191,7 +192,10 @@ TEST(LoggingOutputTextTest, RotationKeepsAtMostMaxLogFileNumFiles)
     writeUntilRotation();
     EXPECT_TRUE(exists(path + L".1"));
     EXPECT_FALSE(exists(path + L".2"));
-    writeUntilRotation();
+    {
+        QRVLogFileHold hold; // as inside a traced call: the rotation closes the file itself
+        writeUntilRotation();
+    }
     EXPECT_TRUE(exists(path + L".2"));
     writeUntilRotation();
     EXPECT_TRUE(exists(path + L".3"));
@@ -206,6 +210,47 @@ TEST(LoggingOutputTextTest, RotationKeepsAtMostMaxLogFileNumFiles)
     ASSERT_GE(bytes.size(), 2u);
     EXPECT_EQ(0xFF, bytes[0]);
     EXPECT_EQ(1u, capture.lines().size());
+}
+
+TEST(LoggingOutputTextTest, ATracedCallKeepsItsFileOpenUntilTheOutermostCallReturns)
+{
+    QRVLogCapture capture;
+    capture.setDword(L"DynamicLogging", 1);
+    capture.setDword(L"LogDetail", 0x3FF);
+    const std::wstring& path = capture.path();
+    const std::wstring folder = qrvtest::makeTempFolder(L"held");
+    const std::wstring own = folder + L"\\own.log";
+    {
+        CQRVMethodTrace outer(L"CQRVHeld", L"outer", QRV_HERE);
+        ASSERT_TRUE(outer.isTracing());
+        // Another program appends meanwhile: the next line still goes to the end.
+        HANDLE other = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                   OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(INVALID_HANDLE_VALUE, other);
+        DWORD cb = 0;
+        SetFilePointer(other, 0, nullptr, FILE_END);
+        WriteFile(other, L"X", 2, &cb, nullptr);
+        CloseHandle(other);
+        // A record with a file of its own goes there; the next traced line takes the log up again.
+        CQRVDetailedLog mine(lkWarning, L"own", 0, RESULT_ERROR_CODE, nullptr, nullptr, nullptr, 0, true, false,
+                             OUTPUT_TEXT, nullptr, own.c_str());
+        EXPECT_TRUE(mine.logged);
+        {
+            CQRVMethodTrace inner(L"CQRVHeld", L"inner", QRV_HERE);
+        }
+        EXPECT_TRUE(DeleteFileW(own.c_str())) << "the other file is closed once the log is taken up again";
+        EXPECT_FALSE(DeleteFileW(path.c_str())) << "the log stays open while the outer call runs";
+        EXPECT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION), GetLastError());
+    }
+    const auto lines = capture.lines();
+    ASSERT_EQ(4u, lines.size());
+    EXPECT_NE(std::wstring::npos, lines[0].find(L"<ENTRY> <qrv_logging_outputs_test> <CQRVHeld::outer>"));
+    EXPECT_EQ(L'X', lines[1][0]) << "the other program's unit, then the line after it";
+    EXPECT_NE(std::wstring::npos, lines[1].find(L"<ENTRY> <qrv_logging_outputs_test> <CQRVHeld::inner>"));
+    EXPECT_NE(std::wstring::npos, lines[2].find(L"<EXIT> <qrv_logging_outputs_test> <CQRVHeld::inner>"));
+    EXPECT_NE(std::wstring::npos, lines[3].find(L"<EXIT> <qrv_logging_outputs_test> <CQRVHeld::outer>"));
+    EXPECT_TRUE(DeleteFileW(path.c_str())) << "closed when the outermost call returned";
+    qrvtest::removeFolder(folder);
 }
 
 TEST(LoggingOutputTextTest, RotationSettingsNeedDynamicLogging)

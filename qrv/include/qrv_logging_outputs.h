@@ -26,6 +26,21 @@ private:
     static void rotate(const std::wstring& strPath);
 };
 
+// While one is alive the text output keeps its log file open from one line to the next
+// (sharing reading and writing, as when it opens the file for one line); when the last
+// one goes the file is closed. A traced call holds one from its ENTRY line to its EXIT
+// line.
+class QRVLogFileHold {
+public:
+    QRVLogFileHold() noexcept;
+    ~QRVLogFileHold();
+    QRVLogFileHold(const QRVLogFileHold&) = delete;
+    QRVLogFileHold& operator=(const QRVLogFileHold&) = delete;
+
+private:
+    bool m_bHeld;
+};
+
 // Outputs that have no format: they write nothing and report failure.
 class CQRVLoggingOutputXML {
 public:

@@ -1,9 +1,10 @@
 // CQRVMethodTrace: held at the top of a traced method. When "DynamicLogging" is on and
 // logging is enabled it owns a _CQRVLogEntry, which writes ENTRY now and EXIT (with
-// the result set through passFail/logical/setResult) when the method returns.
+// the result set through passFail/logical/setResult) when the method returns, and
+// keeps the log file open in between.
 #pragma once
 
-class _CQRVLogEntry;
+struct QRVTracedCall;
 
 class CQRVMethodTrace {
 public:
@@ -18,10 +19,10 @@ public:
     bool logical(bool bResult) noexcept;   // RESULT_LOGICAL: the bool answers a question
     void setResult(int resultType, int resultValue) noexcept;
 
-    bool isTracing() const noexcept { return m_pEntry != nullptr; }
+    bool isTracing() const noexcept { return m_pCall != nullptr; }
 
 private:
-    _CQRVLogEntry* m_pEntry;
+    QRVTracedCall* m_pCall;
 };
 
 // Declares the trace object `qrvTrace` for the enclosing method.
