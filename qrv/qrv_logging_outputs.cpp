@@ -135,7 +135,8 @@ public:
                 result.bWhole = ::WriteFile(m_file.get(), strLine.data(), cbLine, &result.cbWritten, nullptr) &&
                                 result.cbWritten == cbLine;
             }
-            if (m_nHolds == 0)
+            // A line the file did not take drops it too: the next line opens it afresh.
+            if (m_nHolds == 0 || !result.bWhole)
                 closeLocked();
         } catch (...) {
             closeLocked();
