@@ -103,8 +103,10 @@ void figure(const std::string& name, double subject, double baseline, double goa
     std::fflush(stdout);
 }
 
+// A measured pair's figure, with the ratio of its fastest runs beside it.
 void figure(const std::string& name, const Pair& pair, double goal, const char* units)
 {
+    g_minRatio = pair.subjectMin / pair.baselineMin;
     figure(name, pair.subject, pair.baseline, goal, units, pair.ratio);
 }
 
@@ -180,7 +182,6 @@ void benchStrings(unsigned long ulUnits, bool bHeadlineOnly)
             stdSplit(text, fields);
             std::vector<std::wstring>().swap(fields);
         });
-    g_minRatio = split.subjectMin / split.baselineMin;
     figure("split of the text into its fields vs std::wstring", split, 5.0, "ms");
 
     Pair replace = measurePair(
@@ -193,7 +194,6 @@ void benchStrings(unsigned long ulUnits, bool bHeadlineOnly)
             std::wstring copy(text);
             copy = stdReplace(copy, L"ab", L"xyz");
         });
-    g_minRatio = replace.subjectMin / replace.baselineMin;
     figure("replace of every \"ab\" by \"xyz\" vs std::wstring", replace, 5.0, "ms");
 
     if (bHeadlineOnly)
@@ -385,27 +385,21 @@ void benchRegistry(int reps)
     Pair exportSmall = measurePair(
         reps, [] {}, [&] { exportOurs(small, oursSmall); },
         [&] { runReg(L"export HKCU\\" + small + L" \"" + regSmall + L"\" /y /reg:64"); });
-    g_minRatio = exportSmall.subjectMin / exportSmall.baselineMin;
-    figure("registry export, 110 keys / 990 values, vs reg export", exportSmall, 1.0,
-           "ms");
+    figure("registry export, 110 keys / 990 values, vs reg export", exportSmall, 1.0, "ms");
 
     // The growth is measured against small exports made beside the large ones, under the
     // same conditions: a small export right after a reg.exe run can be several times
     // faster than one in a run of exports on this kind of shared machine.
     Pair exportGrowth = measurePair(
         reps, [] {}, [&] { exportOurs(large, oursLarge); }, [&] { exportOurs(small, oursSmall); });
-    g_minRatio = exportGrowth.subjectMin / exportGrowth.baselineMin;
-    figure("registry export of a 10x tree vs its own 110-key time", exportGrowth, 12.0,
-           "ms");
+    figure("registry export of a 10x tree vs its own 110-key time", exportGrowth, 12.0, "ms");
 
     // Import into an emptied tree: ours from our file, reg.exe from its own.
     const DWORD dwValues = countValues(small);
     Pair importSmall = measurePair(
         reps, [&] { ::RegDeleteTreeW(HKEY_CURRENT_USER, small.c_str()); }, [&] { importOurs(oursSmall); },
         [&] { runReg(L"import \"" + regSmall + L"\" /reg:64"); });
-    g_minRatio = importSmall.subjectMin / importSmall.baselineMin;
-    figure("registry import, 110 keys / 990 values, vs reg import", importSmall, 1.0,
-           "ms");
+    figure("registry import, 110 keys / 990 values, vs reg import", importSmall, 1.0, "ms");
     ::RegDeleteTreeW(HKEY_CURRENT_USER, small.c_str());
     importOurs(oursSmall);
     if (countValues(small) != dwValues)
@@ -549,7 +543,6 @@ void benchPatch(int reps)
             std::printf("# WARNING: the floor did not patch the machine\n");
 
         Pair run = measurePair(reps, reset, [&] { runTimed(quillfix); }, [&] { runTimed(floor); });
-        g_minRatio = run.subjectMin / run.baselineMin;
         if (traced) {
             // The same traced run with every record filtered out: what the lines cost.
             setDword(HKEY_LOCAL_MACHINE, kLogsKey, L"LogDetail", 0);
