@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include "internal/qrv_unique_handle.h"
 #include "qrv_wchar_string.h"
 
 // ---- the run (quillfix_run.cpp) ------------------------------------------------------
@@ -38,8 +39,37 @@ int checkOperatingSystem(int& nOSKind);
 bool isSuiteInstalled();
 int showMessageByCode(int nCode, UINT uStyle, int nSilentAnswer);
 
-// The whole run for the command-line tail; always returns 0, the process exit code.
+// True when the command line holds "/<name>" or "-<name>" as a word of its own, in any
+// case (ASCII letters only, so no user locale changes what matches).
+bool hasSwitchWord(const wchar_t* pszCommandLine, const wchar_t* pszName);
+
+// The whole run for the command-line tail ("/uninstall" removes the patch). Returns
+// the run's result as Windows Installer's code: ERROR_SUCCESS_REBOOT_REQUIRED (3010)
+// or ERROR_SUCCESS_REBOOT_INITIATED (1641) after an installation or removal,
+// ERROR_INSTALL_PLATFORM_UNSUPPORTED (1633), ERROR_PATCH_TARGET_NOT_FOUND (1642: no
+// suite, or nothing to restore), ERROR_INSTALL_ALREADY_RUNNING (1618),
+// ERROR_INSTALL_FAILURE (1603). The process exits with it only under "/exitcode".
 int runPatch(const wchar_t* pszCommandLine);
+// The process exit code for the run's result: 0 unless the command line asks for
+// "/exitcode", since deployment scripts rely on 0.
+int exitCodeFor(const wchar_t* pszCommandLine, int nResult);
+
+// The machine-wide run mutex, held from construction (waiting at most dwTimeout) to
+// destruction. A run that cannot have it within the wait touches no file.
+class QuillfixRunLock {
+public:
+    explicit QuillfixRunLock(DWORD dwTimeout);
+    ~QuillfixRunLock();
+    QuillfixRunLock(const QuillfixRunLock&) = delete;
+    QuillfixRunLock& operator=(const QuillfixRunLock&) = delete;
+    bool held() const { return m_bHeld; }
+
+private:
+    qrv_detail::UniqueHandleObj m_mutex;
+    bool m_bHeld;
+};
+// How long a second run waits for the first: ten minutes.
+const DWORD kRunLockWait = 10 * 60 * 1000;
 
 // ---- patch application (quillfix_apply.cpp) ------------------------------------------
 
@@ -51,13 +81,28 @@ CQRVWCharString makeCommonFilesPath(const CQRVWCharString& szName);
 // directory cannot be read.
 CQRVWCharString resolveInInstallDirectory(const CQRVWCharString& szName);
 // Copies szSource beside the target as "<target>.new", then swaps it in by renames,
-// the old target going to "<target>.bak". On failure (the new file missing, unreadable
-// or empty, the disk full, the old file impossible to set aside) the target is left
-// as it was, string 1200 is shown and the 1121 line logged; false.
+// the old target going to "<target>.bak". A target that already holds the new file
+// byte for byte is left as it is (and ".bak" with it): true. On failure (the new file
+// missing, unreadable or empty, the disk full, the old file impossible to set aside)
+// the target holds the program it held, or the one a killed run left at ".bak";
+// string 1200 is shown and the 1121 line logged; false.
 bool replaceFile(const CQRVWCharString& szSource, const CQRVWCharString& szTarget);
+// The copy-failure path for the target without touching a file: string 1200 shown and
+// the 1121 line naming the target logged.
+void reportReplaceFailure(const CQRVWCharString& szTarget);
+// Puts "<target>.bak" back at the target by the same swap, the patched program renamed
+// aside and deleted (at the next restart where it is running), then deletes the patch
+// record: ERROR_SUCCESS, and the caller offers the restart with string 1161. No ".bak":
+// string 1171, nothing changed, ERROR_PATCH_TARGET_NOT_FOUND. A failed restore: string
+// 1201 and the 1123 line, target and record kept, ERROR_INSTALL_FAILURE.
+int removePatch(const CQRVWCharString& szTarget);
+// The removal's failure path: string 1201 shown and the 1123 line naming the target.
+void reportRestoreFailure(const CQRVWCharString& szTarget);
 // Writes "description" and "updated" under <suite key>\Patch\8103. Failures are
 // logged by the library and otherwise ignored.
 void recordPatch(const CQRVWCharString& szDescription, const CQRVWCharString& szFileName);
+// Deletes the key <suite key>\Patch\8103 (that key only). True when it is gone.
+bool deletePatchRecord();
 // Appends the text and its terminating zero unit to patchlog.txt (FF FE first on a
 // new file). A log that cannot be opened loses the entry silently.
 void appendPatchLog(const CQRVWCharString& szText);
@@ -78,3 +123,7 @@ int promptAndLog(const CQRVWCharString& szCaption, const CQRVWCharString& szText
 // Asks string 1160 with Yes/No; Yes restarts the system. True when no restart was
 // asked for, otherwise whether the restart was started.
 bool offerRestart();
+// The same offer with another question (1161 after a removal). Returns
+// ERROR_SUCCESS_REBOOT_INITIATED when a restart was started, else
+// ERROR_SUCCESS_REBOOT_REQUIRED.
+int offerRestartAfter(UINT uQuestionId);

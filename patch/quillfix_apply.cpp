@@ -11,8 +11,11 @@
 #include "qrv_registry_key.h"
 #include "qrv_registry_string.h"
 #include "quillfix_resource.h"
+#include "quillfix_swap.h"
 
 using qrv_detail::textOrEmpty;
+using quillfix_swap::clearReadOnly;
+using quillfix_swap::fileExists;
 
 namespace {
 
@@ -21,6 +24,8 @@ const wchar_t kDriveMarker[] = L":\\";
 const wchar_t kBackupSuffix[] = L".bak";
 // The new file is copied beside the target under this name before it is swapped in.
 const wchar_t kStagingSuffix[] = L".new";
+// A removal renames the patched program aside under this name before deleting it.
+const wchar_t kRemovedSuffix[] = L".removed";
 const wchar_t kPatchLogName[] = L"patchlog.txt";
 const wchar_t kPatchKey[] = L"\\Patch\\";
 const long kPatchNumber = 8103;
@@ -28,20 +33,6 @@ const long kPatchNumber = 8103;
 bool isAbsolute(const CQRVWCharString& szName)
 {
     return szName.contains(CQRVWCharString(kDriveMarker));
-}
-
-bool fileExists(const wchar_t* pszPath)
-{
-    return ::GetFileAttributesW(pszPath) != INVALID_FILE_ATTRIBUTES;
-}
-
-// Windows neither replaces nor deletes a read-only file (MoveFileExW, ReplaceFileW and
-// DeleteFileW answer access denied); the files this clears are ours to replace.
-void clearReadOnly(const wchar_t* pszPath)
-{
-    DWORD dwAttributes = ::GetFileAttributesW(pszPath);
-    if (dwAttributes != INVALID_FILE_ATTRIBUTES && (dwAttributes & FILE_ATTRIBUTE_READONLY))
-        ::SetFileAttributesW(pszPath, dwAttributes & ~FILE_ATTRIBUTE_READONLY);
 }
 
 // Copies the new file to the staging name beside the target and makes sure it is on
@@ -56,48 +47,37 @@ bool stageNewFile(const wchar_t* pszSource, const wchar_t* pszStaged)
         return false;
     // CopyFileW carries a read-only new file's attribute over; the flush needs write access.
     clearReadOnly(pszStaged);
-    qrv_detail::UniqueFile staged(::CreateFileW(pszStaged, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    // Read sharing: a virus scanner that opens a new program at once must not make the
+    // flush, and so the patch, fail.
+    qrv_detail::UniqueFile staged(::CreateFileW(pszStaged, GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     LARGE_INTEGER size = {};
     return staged.valid() && ::GetFileSizeEx(staged.get(), &size) && size.QuadPart > 0 &&
            ::FlushFileBuffers(staged.get());
 }
 
-// Invariant: the target is the whole old or the whole new file; once the new is in place, the whole old is at ".bak".
-// Only renames inside the target's folder, since the target is normally the running
-// service's program, which Windows lets be renamed but neither overwritten nor deleted.
-// The one instant this cannot cover is named at the two renames below.
-bool swapStagedIn(const wchar_t* pszTarget, const wchar_t* pszStaged, const wchar_t* pszBackup)
+// The copy-failure line of the patch log (1121) or the removal's (1123) for the target.
+void logFileFailureLine(UINT uLineId, const CQRVWCharString& szTarget)
 {
-    // No old file to keep (a first install, or a run killed between the two renames
-    // below, which left the old file at ".bak"): the staged file takes the free name,
-    // and never over a file that appeared meanwhile.
-    if (!fileExists(pszTarget))
-        return ::MoveFileExW(pszStaged, pszTarget, MOVEFILE_WRITE_THROUGH) != FALSE;
+    CQRVWCharString szLine = loadPatchString(uLineId);
+    qrvAbsorb(false, QRV_HERE, [&] {
+        return szLine.replace(CQRVWCharString(L"%s"), szTarget, 1, ssmOccur);
+    });
+    std::wstring line(textOrEmpty(szLine));
+    line += L"\r\n";
+    appendPatchLog(CQRVWCharString(line.c_str()));
+}
 
-    // An earlier ".bak" is meant to be replaced, read-only or not.
-    clearReadOnly(pszBackup);
-    // One call: the old file to ".bak", the staged one to the target, which takes the
-    // old file's attributes and security.
-    if (::ReplaceFileW(pszTarget, pszStaged, pszBackup, REPLACEFILE_WRITE_THROUGH, nullptr, nullptr))
-        return true;
-
-    // ReplaceFileW refused (a file in use, a file system that lacks it): the same two
-    // renames one by one. If the old file cannot be set aside (an earlier ".bak" held
-    // open), nothing has changed and the run fails. A target already gone means the
-    // call set the old file aside and then stopped (ERROR_UNABLE_TO_MOVE_REPLACEMENT_2).
-    if (fileExists(pszTarget) &&
-        !::MoveFileExW(pszTarget, pszBackup, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+// <suite key>\Patch\8103 in the registry view the process gets by default; false when
+// the suite's location cannot be read.
+bool patchRecordPath(CQRVWCharString& szPath)
+{
+    CQRVProduct_QLT suite;
+    CQRVWCharString szLocation;
+    if (!suite.getRegistryLocation(szLocation))
         return false;
-    // Between these two renames the target name is free for an instant (MoveFileExW will
-    // not replace a running program, so its name cannot be taken over in one step): the
-    // old file is whole at ".bak" and the new one whole at the staging name. A run killed
-    // there is completed by the next run, which finds no target: first branch above.
-    if (::MoveFileExW(pszStaged, pszTarget, MOVEFILE_WRITE_THROUGH))
-        return true;
-    // The new file cannot take the name: the old one goes back.
-    ::MoveFileExW(pszBackup, pszTarget, MOVEFILE_WRITE_THROUGH);
-    return false;
+    szPath = szLocation + CQRVWCharString(kPatchKey) + CQRVWCharString(kPatchNumber);
+    return true;
 }
 
 } // namespace
@@ -128,8 +108,10 @@ CQRVWCharString resolveInInstallDirectory(const CQRVWCharString& szName)
     });
 }
 
-// Stages, then swaps (swapStagedIn keeps the invariant); any failure leaves the target
-// as it was and takes the one failure path: 1200 shown and logged, then the 1121 line.
+// Invariant: when this returns, the target holds a complete program whenever one was at
+// the target, at ".bak" or staged when it began; once the new program is in place, the
+// program it replaced is at ".bak" (and a repeat run, finding the new program already
+// there, leaves that ".bak" alone).
 bool replaceFile(const CQRVWCharString& szSource, const CQRVWCharString& szTarget)
 {
     CQRVWCharString szTargetName(szTarget);
@@ -140,37 +122,85 @@ bool replaceFile(const CQRVWCharString& szSource, const CQRVWCharString& szTarge
             szTargetName = szSource;
     }
     CQRVWCharString szFull = resolveInInstallDirectory(szTargetName);
+    const wchar_t* pszSource = textOrEmpty(szSource);
+    const wchar_t* pszFull = textOrEmpty(szFull);
     CQRVWCharString szBackup = szFull + CQRVWCharString(kBackupSuffix);
     CQRVWCharString szStaged = szFull + CQRVWCharString(kStagingSuffix);
 
-    if (stageNewFile(textOrEmpty(szSource), textOrEmpty(szStaged)) &&
-        swapStagedIn(textOrEmpty(szFull), textOrEmpty(szStaged), textOrEmpty(szBackup)))
+    // A run killed between the swap's two renames left no target and the old program at
+    // ".bak": it goes back first, so the target is never left empty by what follows.
+    quillfix_swap::restoreMissingTarget(pszFull, textOrEmpty(szBackup));
+
+    // The new program already in place (a repeat run): no swap, so ".bak" keeps the
+    // original; a staging file a killed run left beside it goes.
+    bool bInPlace = quillfix_swap::sameContents(pszSource, pszFull);
+    if (bInPlace || (stageNewFile(pszSource, textOrEmpty(szStaged)) &&
+                     quillfix_swap::swapIn(pszFull, textOrEmpty(szStaged), textOrEmpty(szBackup)))) {
+        if (bInPlace && fileExists(textOrEmpty(szStaged))) {
+            clearReadOnly(textOrEmpty(szStaged));
+            ::DeleteFileW(textOrEmpty(szStaged));
+        }
         return true;
+    }
 
-    // The target is as it was (or, should every rename back fail, the old file is at
-    // ".bak"); a partial or refused staged copy is not left behind.
-    clearReadOnly(textOrEmpty(szStaged));
-    ::DeleteFileW(textOrEmpty(szStaged));
-
-    CQRVWCharString szLine = loadPatchString(IDS_UPDATE_FILE_FAILED);
-    qrvAbsorb(false, QRV_HERE, [&] {
-        return szLine.replace(CQRVWCharString(L"%s"), szFull, 1, ssmOccur);
-    });
-    showPatchMessage(IDS_INSTALL_FAILED, MB_OK, IDOK);
-    std::wstring line(textOrEmpty(szLine));
-    line += L"\r\n";
-    appendPatchLog(CQRVWCharString(line.c_str()));
+    // The swap put the old program back, or left it at ".bak": one more try to put it
+    // back. The staged copy (partial, refused or whole) goes only while the target holds
+    // a program; otherwise it may be the only whole copy of one.
+    quillfix_swap::restoreMissingTarget(pszFull, textOrEmpty(szBackup));
+    if (fileExists(pszFull)) {
+        clearReadOnly(textOrEmpty(szStaged));
+        ::DeleteFileW(textOrEmpty(szStaged));
+    }
+    reportReplaceFailure(szFull);
     return false;
+}
+
+void reportReplaceFailure(const CQRVWCharString& szTarget)
+{
+    showPatchMessage(IDS_INSTALL_FAILED, MB_OK, IDOK);
+    logFileFailureLine(IDS_UPDATE_FILE_FAILED, szTarget);
+}
+
+void reportRestoreFailure(const CQRVWCharString& szTarget)
+{
+    showPatchMessage(IDS_UNINSTALL_FAILED, MB_OK, IDOK);
+    logFileFailureLine(IDS_RESTORE_FILE_FAILED, szTarget);
+}
+
+// The same swap as the installation, the other way: ".bak" takes the target's name and
+// the patched program goes aside, so the target holds a whole program throughout.
+int removePatch(const CQRVWCharString& szTarget)
+{
+    const wchar_t* pszTarget = textOrEmpty(szTarget);
+    CQRVWCharString szBackup = szTarget + CQRVWCharString(kBackupSuffix);
+    // A removal killed between the swap's renames leaves no target and the original at
+    // ".bak": this run completes it like any other.
+    if (!fileExists(textOrEmpty(szBackup))) {
+        showPatchMessage(IDS_NOTHING_TO_RESTORE, MB_OK, IDOK);
+        return ERROR_PATCH_TARGET_NOT_FOUND;
+    }
+
+    // A program an earlier removal set aside may still be running until the restart, so
+    // its name may still be taken: the next free numbered name is used instead.
+    CQRVWCharString szAside = szTarget + CQRVWCharString(kRemovedSuffix);
+    for (long lNumber = 1; !quillfix_swap::deleteAside(textOrEmpty(szAside)) && lNumber < 100; ++lNumber)
+        szAside = szTarget + CQRVWCharString(kRemovedSuffix) + CQRVWCharString(lNumber);
+
+    if (!quillfix_swap::swapIn(pszTarget, textOrEmpty(szBackup), textOrEmpty(szAside))) {
+        reportRestoreFailure(szTarget);
+        return ERROR_INSTALL_FAILURE;
+    }
+    quillfix_swap::deleteAside(textOrEmpty(szAside));
+    deletePatchRecord();
+    return ERROR_SUCCESS;
 }
 
 void recordPatch(const CQRVWCharString& szDescription, const CQRVWCharString& szFileName)
 {
     qrvAbsorb(false, QRV_HERE, [&] {
-        CQRVProduct_QLT suite;
-        CQRVWCharString szLocation;
-        if (!suite.getRegistryLocation(szLocation))
+        CQRVWCharString szPath;
+        if (!patchRecordPath(szPath))
             return false;
-        CQRVWCharString szPath = szLocation + CQRVWCharString(kPatchKey) + CQRVWCharString(kPatchNumber);
 
         CQRVRegistryKey patchKey(HKEY_LOCAL_MACHINE, szPath, KEY_READ, false, 0);
         if (!patchKey.create())
@@ -182,6 +212,17 @@ void recordPatch(const CQRVWCharString& szDescription, const CQRVWCharString& sz
         CQRVRegistryString updated(HKEY_LOCAL_MACHINE, szPath, CQRVWCharString(L"updated"), KEY_WRITE, true, 0);
         updated.setValue(szFileName, false);
         return true;
+    });
+}
+
+bool deletePatchRecord()
+{
+    return qrvAbsorb(false, QRV_HERE, [&] {
+        CQRVWCharString szPath;
+        if (!patchRecordPath(szPath))
+            return false;
+        LONG lResult = ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, textOrEmpty(szPath));
+        return lResult == ERROR_SUCCESS || lResult == ERROR_FILE_NOT_FOUND;
     });
 }
 

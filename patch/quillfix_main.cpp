@@ -1,6 +1,7 @@
 // quillfix.exe: a GUI program with no window of its own; every interaction is a
 // message box. The exit code is 0 on every path, whatever happened: deployment
-// scripts treat anything else as a broken package.
+// scripts treat anything else as a broken package. "/exitcode" asks for Windows
+// Installer's result codes instead, for deployment tools that report them.
 #include <windows.h>
 
 #include "qrv_protocol.h"
@@ -11,6 +12,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR pszCommandLine, int)
     // The run catches nothing itself; a failure the library lets out (a product or
     // string that cannot be built) is logged here instead of ending the process with
     // a crash code.
-    qrvAbsorb(0, QRV_HERE, [&] { return runPatch(pszCommandLine); });
-    return 0;
+    int nResult = qrvAbsorb(static_cast<int>(ERROR_INSTALL_FAILURE), QRV_HERE,
+                            [&] { return runPatch(pszCommandLine); });
+    return exitCodeFor(pszCommandLine, nResult);
 }

@@ -34,6 +34,37 @@ void setSilentMode(const wchar_t* pszCommandLine)
     g_bSilent = bSilent;
 }
 
+bool hasSwitchWord(const wchar_t* pszCommandLine, const wchar_t* pszName)
+{
+    if (pszCommandLine == nullptr)
+        return false;
+    auto isBlank = [](wchar_t c) { return c == L' ' || c == L'\t' || c == L'"'; };
+    auto lower = [](wchar_t c) { return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c; };
+    for (const wchar_t* p = pszCommandLine; *p != L'\0';) {
+        while (*p != L'\0' && isBlank(*p))
+            ++p;
+        const wchar_t* pszWord = p;
+        while (*p != L'\0' && !isBlank(*p))
+            ++p;
+        if (p - pszWord < 2 || (*pszWord != L'/' && *pszWord != L'-'))
+            continue;
+        const wchar_t* q = pszWord + 1;
+        const wchar_t* n = pszName;
+        while (q != p && *n != L'\0' && lower(*q) == lower(*n)) {
+            ++q;
+            ++n;
+        }
+        if (q == p && *n == L'\0')
+            return true;
+    }
+    return false;
+}
+
+int exitCodeFor(const wchar_t* pszCommandLine, int nResult)
+{
+    return hasSwitchWord(pszCommandLine, L"exitcode") ? nResult : 0;
+}
+
 int checkOperatingSystem(int& nOSKind)
 {
     return qrvAbsorb(0, QRV_HERE, [&] {
@@ -72,15 +103,16 @@ int showMessageByCode(int nCode, UINT uStyle, int nSilentAnswer)
 int runPatch(const wchar_t* pszCommandLine)
 {
     setSilentMode(pszCommandLine);
+    bool bRemove = hasSwitchWord(pszCommandLine, L"uninstall");
 
     int nOSKind = osUnsupported;
     if (!checkOperatingSystem(nOSKind)) {
         showMessageByCode(mcInstallFailed, MB_OK, IDOK);
-        return 0;
+        return ERROR_INSTALL_FAILURE;
     }
     if (nOSKind != osVista && nOSKind != osXPFamily) {
         showMessageByCode(mcOSNotSupported, MB_OK, IDOK);
-        return 0;
+        return ERROR_INSTALL_PLATFORM_UNSUPPORTED;
     }
 
     // The backup product also carries the service; it is asked only when the suite
@@ -89,15 +121,34 @@ int runPatch(const wchar_t* pszCommandLine)
     if (!isSuiteInstalled() &&
         !backupProduct.isInstalled(QRV_DONT_CARE, QRV_DONT_CARE, QRV_DONT_CARE, QRV_DONT_CARE)) {
         showPatchMessage(IDS_SUITE_NOT_INSTALLED, MB_OK, IDOK);
-        return 0;
+        return ERROR_PATCH_TARGET_NOT_FOUND;
     }
 
     CQRVWCharString szServiceFile(kServiceFileName);
     CQRVWCharString szTarget = makeCommonFilesPath(szServiceFile);
-    if (!replaceFile(szServiceFile, szTarget))
-        return 0;
 
-    recordPatch(CQRVWCharString(kPatchDescription), szServiceFile);
-    offerRestart();
-    return 0;
+    // One run at a time changes the service program; a second one waits for the first to
+    // end, then finds its result. A run still waiting after ten minutes touches nothing.
+    QuillfixRunLock runLock(kRunLockWait);
+    if (!runLock.held()) {
+        if (bRemove)
+            reportRestoreFailure(szTarget);
+        else
+            reportReplaceFailure(resolveInInstallDirectory(szTarget));
+        return ERROR_INSTALL_ALREADY_RUNNING;
+    }
+    UINT uQuestionId = IDS_RESTART_NEEDED;
+    if (bRemove) {
+        int nResult = removePatch(szTarget);
+        if (nResult != ERROR_SUCCESS)
+            return nResult;
+        uQuestionId = IDS_UNINSTALL_COMPLETED;
+    } else {
+        if (!replaceFile(szServiceFile, szTarget))
+            return ERROR_INSTALL_FAILURE;
+        recordPatch(CQRVWCharString(kPatchDescription), szServiceFile);
+    }
+    // The lock is held to the end of the run: the patch log, opened by one writer at a
+    // time, gets every run's line.
+    return offerRestartAfter(uQuestionId);
 }

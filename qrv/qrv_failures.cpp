@@ -161,6 +161,14 @@ CQRVRegValueSetException::CQRVRegValueSetException(const wchar_t* keyPath, const
 {
 }
 
+CQRVMoveFileException::CQRVMoveFileException(const wchar_t* fromPath, const wchar_t* toPath, int errorCode,
+                                             const wchar_t* sourceFile, int line, unsigned short outputMask,
+                                             bool logNow, bool logAtDestruction) noexcept
+    : CQRVLogException1(fill(L"Unable to move file ( %s ) to ( %s )", {orUnknown(fromPath), orUnknown(toPath)}).c_str(),
+                        errorCode, RESULT_ERROR_CODE, nullptr, nullptr, QRV_TAIL_ARGS)
+{
+}
+
 #define QRV_TAIL_NO_DESTRUCTION sourceFile, line, outputMask, logNow, false
 
 CQRVOpenProcessTokenException::CQRVOpenProcessTokenException(const wchar_t* handleName, int errorCode,

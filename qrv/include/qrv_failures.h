@@ -112,6 +112,12 @@ public:
                              QRV_FAILURE_TAIL) noexcept;
 };
 
+// A file that could not be renamed (MoveFileExW), with the Windows error.
+class CQRVMoveFileException : public CQRVLogException1 {
+public:
+    CQRVMoveFileException(const wchar_t* fromPath, const wchar_t* toPath, int errorCode, QRV_FAILURE_TAIL) noexcept;
+};
+
 // The privilege and profile failures are never written at destruction.
 #define QRV_FAILURE_TAIL_NO_DESTRUCTION                                                   \
     const wchar_t *sourceFile, int line, unsigned short outputMask = OUTPUT_TEXT, bool logNow = true

@@ -45,6 +45,9 @@ MSG_1120='This oprating system does not match requirements.'
 MSG_1160='The installation of the patch has completed. Please restart system to enable changes.'
 MSG_1180='Quellant - Password Manager is not installed on this computer.'
 MSG_1200='An unknown exception occurred, the patch installation failed.'
+MSG_1161='The removal of the patch has completed. Please restart system to enable changes.'
+MSG_1171='The patch cannot be removed: there is no earlier service program to restore on this computer.'
+MSG_1201='An unknown exception occurred, the patch removal failed.'
 
 log() { printf '%s\n' "$*" >&2; }
 
@@ -141,6 +144,15 @@ run_quillfix() {
   (cd "$RUN_DIR" && "$WINE" quillfix.exe "$@" >/dev/null 2>&1)
   rc=$?
   [ "$rc" -eq 0 ] || fail "quillfix.exe exited with $rc, expected 0"
+}
+
+# run_expecting <code> <arguments...>: the same run; its whole Windows exit code (a
+# Unix shell sees only the low eight bits) read through the exit-code probe.
+run_expecting() {
+  local want=$1 got
+  shift
+  got=$(cd "$RUN_DIR" && "$WINE" "${QRV_EXIT_CODE_PROBE:?}" quillfix.exe "$@" 2>/dev/null | tr -d '\r')
+  [ "$got" = "$want" ] || fail "quillfix.exe $* exited with ${got:-nothing}, expected $want"
 }
 
 # expected_log <entry>...: the bytes a fresh patch log holds after these entries

@@ -1,7 +1,8 @@
 # quillfix.exe /s under faults injected for real: killed while it stages a large new
-# service executable (and the state a kill between the swap's two renames leaves), an
-# earlier ".bak" held open by another program, a read-only ".bak", a target that is
-# running, a full disk, an empty new file. After each, the service executable must be
+# service executable (and the state a kill between the swap's two renames leaves, then
+# failing and working runs), repeat and simultaneous runs, an earlier ".bak" held open
+# by another program, a read-only ".bak", a target that is running (installed over and
+# removed), a full disk, an empty new file. After each, the service executable must be
 # whole: the old one or the new one, byte for byte.
 source "$(dirname "$0")/quillfix_e2e_lib.sh" || exit 1
 
@@ -138,15 +139,53 @@ check_patched
 rm -f "$E2E_SCRATCH/old.bin" "$E2E_SCRATCH/new.bin"
 
 # -- what a run killed between the two renames of the swap leaves: no target, the old --
-# file at ".bak", the new one whole at the staging name. The next run completes it.
-scenario "killed between the renames"
+# file at ".bak", the new one whole at the staging name. A next run that fails (its new
+# file missing or empty) puts ".bak" back; one that works completes the swap.
+for new_file in missing empty present; do
+  scenario "killed between the renames, then a run whose new file is $new_file"
+  prepare
+  mv "$COMMON_DIR/$SVC" "$COMMON_DIR/$SVC.bak"
+  cp "$RUN_DIR/$SVC" "$STAGED"
+  case $new_file in
+    missing) rm -f "$RUN_DIR/$SVC" ;;
+    empty) : >"$RUN_DIR/$SVC" ;;
+  esac
+  run_quillfix /s
+  if [ "$new_file" = present ]; then
+    check_file_text "$COMMON_DIR/$SVC" NEW-SERVICE
+    check_file_text "$COMMON_DIR/$SVC.bak" OLD-SERVICE
+    check_patched
+  else
+    check_failed_run
+    check_missing "$COMMON_DIR/$SVC.bak"
+  fi
+done
+
+# -- repeat runs: the original stays at ".bak" ------------------------------------------
+# A second run finds the new program in place and does not swap; runs started at once
+# wait for each other (the run mutex), and each logs its line.
+scenario "two runs in a row"
 prepare
-mv "$COMMON_DIR/$SVC" "$COMMON_DIR/$SVC.bak"
-cp "$RUN_DIR/$SVC" "$STAGED"
+run_quillfix /s
 run_quillfix /s
 check_file_text "$COMMON_DIR/$SVC" NEW-SERVICE
 check_file_text "$COMMON_DIR/$SVC.bak" OLD-SERVICE
 check_patched
+check_bytes "$INSTALL_DIR/patchlog.txt" "patch log" expected_log "$SUCCESS_LINE" "$SUCCESS_LINE"
+
+for pair in 1 2 3; do
+  scenario "two runs started at once ($pair of 3)"
+  prepare
+  (cd "$RUN_DIR" && exec "$WINE" quillfix.exe /s >/dev/null 2>&1) &
+  first=$!
+  (cd "$RUN_DIR" && exec "$WINE" quillfix.exe /s >/dev/null 2>&1) &
+  second=$!
+  wait "$first" "$second"
+  check_file_text "$COMMON_DIR/$SVC" NEW-SERVICE
+  check_file_text "$COMMON_DIR/$SVC.bak" OLD-SERVICE
+  check_patched
+  check_bytes "$INSTALL_DIR/patchlog.txt" "patch log" expected_log "$SUCCESS_LINE" "$SUCCESS_LINE"
+done
 
 # -- an earlier ".bak" held open without delete sharing: the old file cannot be set ----
 # aside, so the new one is not installed.
@@ -185,6 +224,26 @@ stop_holder
 check_file_text "$COMMON_DIR/$SVC" NEW-SERVICE
 cmp -s "$COMMON_DIR/$SVC.bak" "$HOLDER" || fail "the running program is not whole at .bak"
 check_patched
+
+# -- removal while the service program runs ---------------------------------------------
+# The patched program (the holder) is running: it is renamed aside and deleted, or
+# scheduled for deletion at the restart; Wine deletes a running program's file at once,
+# Windows would leave it aside until the restart.
+scenario "removal while the service program runs"
+prepare
+cp "$HOLDER" "$RUN_DIR/$SVC"
+run_quillfix /s
+start_holder --run "$TARGET_WIN"
+run_quillfix /uninstall /s
+stop_holder
+check_file_text "$COMMON_DIR/$SVC" OLD-SERVICE
+check_missing "$COMMON_DIR/$SVC.bak"
+for aside in "$COMMON_DIR/$SVC".removed*; do
+  [ -e "$aside" ] && { cmp -s "$aside" "$HOLDER" || fail "$aside is not the patched program"; }
+done
+reg_key_exists "$SUITE_KEY\\Patch\\8103" && fail "the record is still there after the removal"
+[ "$(decode_log "$INSTALL_DIR/patchlog.txt" | tail -n 1)" = "$MSG_1161 User select: 7" ] ||
+  fail "the patch log does not end with the removal line"
 
 # -- disk full while staging ------------------------------------------------------------
 scenario "disk full while staging"

@@ -1,5 +1,6 @@
 # quillfix.exe /s under Wine: every gate, the replacement, the record and the patch
-# log, each scenario from a reset machine in one prefix of this test's own.
+# log, the removal (/uninstall) and the exit codes (/exitcode), each scenario from a
+# reset machine in one prefix of this test's own.
 source "$(dirname "$0")/quillfix_e2e_lib.sh"
 
 make_prefix "$E2E_PREFIX"
@@ -183,5 +184,71 @@ install_suite
 check_patched "$SUITE_KEY"
 check_bytes "$INSTALL_DIR/patchlog.txt" "German patch log" expected_log \
   "Die Installation des Patches ist abgeschlossen. Starten Sie das System neu, damit die Änderungen wirksam werden. User select: 7"
+
+# -- removal: /uninstall puts the original back and deletes the record ---------------
+scenario "install, remove, install again"
+reset_machine
+set_windows_version winxp
+install_suite
+run_quillfix /s
+run_quillfix /uninstall /s
+check_file_text "$COMMON_DIR/$SVC" OLD-SERVICE
+check_missing "$COMMON_DIR/$SVC.bak"
+check_missing "$COMMON_DIR/$SVC.removed"
+reg_key_exists "$SUITE_KEY\\Patch\\8103" && fail "the record is still there after the removal"
+[ "$(reg_value "$SUITE_KEY" Version)" = 6.1.0.0 ] || fail "the removal touched the suite's key"
+check_bytes "$INSTALL_DIR/patchlog.txt" "patch log" expected_log "$SUCCESS_LINE" "$MSG_1161 User select: 7"
+run_quillfix /s
+check_patched "$SUITE_KEY"
+check_bytes "$INSTALL_DIR/patchlog.txt" "patch log" expected_log "$SUCCESS_LINE" "$MSG_1161 User select: 7" \
+  "$SUCCESS_LINE"
+
+scenario "removal with nothing to restore"
+reset_machine
+set_windows_version winxp
+install_suite
+run_quillfix -UNINSTALL /s
+check_untouched_machine
+check_bytes "$INSTALL_DIR/patchlog.txt" "patch log" expected_log "$MSG_1171 User select: 1"
+
+scenario "removal without the suite"
+reset_machine
+set_windows_version winxp
+printf 'OLD-SERVICE' >"$COMMON_DIR/$SVC.bak"
+run_quillfix /Uninstall /s
+check_file_text "$COMMON_DIR/$SVC" OLD-SERVICE
+check_file_text "$COMMON_DIR/$SVC.bak" OLD-SERVICE
+check_bytes "$RUN_DIR/patchlog.txt" "patch log" expected_log "$MSG_1180 User select: 1"
+
+# -- /exitcode: Windows Installer's result codes; without it, 0 on the same paths -----
+# prepare_path <path>: the machine for one row of the table below.
+prepare_path() {
+  reset_machine
+  set_windows_version winxp
+  install_suite
+  case $1 in
+    removed) run_quillfix /s ;;
+    os-refused) set_windows_version win7 ;;
+    not-installed) reg delete "$SUITE_KEY" /f ;;
+    copy-failure) rm -f "$RUN_DIR/$SVC" ;;
+  esac
+}
+while read -r path code args; do
+  for switch in /exitcode ""; do
+    scenario "exit code: $path${switch:+ with $switch}"
+    prepare_path "$path"
+    want=0
+    [ -n "$switch" ] && want=$code
+    # shellcheck disable=SC2086 # the arguments are words of the row
+    run_expecting "$want" $args $switch
+  done
+done <<'ROWS'
+installed          3010 /s
+removed            3010 /uninstall /s
+nothing-to-restore 1642 /uninstall /s
+os-refused         1633 /s
+not-installed      1642 /s
+copy-failure       1603 /s
+ROWS
 
 finish

@@ -208,13 +208,32 @@ TEST_F(PatchApplyTest, FailedCopyLeavesTheOldFileAndLogsBothLines)
     EXPECT_EQ(kMark + entry(" User select: 1\r\n") + entry("\r\n"), qrvtest::readFile(file(L"patchlog.txt")));
 }
 
-TEST_F(PatchApplyTest, FailedCopyLeavesAnEarlierBackupAloneWhenThereWasNoOldFile)
+// A failing run that finds no target puts ".bak" back. Where that rename fails too
+// (".bak" held open without delete sharing), the staged copy, perhaps the only whole new
+// program, stays and the library log names the rename.
+TEST_F(PatchApplyTest, FailedRunWithNoTargetPutsTheBackupBackOrKeepsTheStagedCopy)
 {
     installSuite(kSuiteKey, m_folder + L"\\");
-    ASSERT_TRUE(qrvtest::writeFile(file(L"svc.exe.bak"), bytesOf("EARLIER")));
-    EXPECT_FALSE(replaceFile(CQRVWCharString(file(L"absent.exe").c_str()), CQRVWCharString(file(L"svc.exe").c_str())));
-    EXPECT_EQ(bytesOf("EARLIER"), qrvtest::readFile(file(L"svc.exe.bak")));
-    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(file(L"svc.exe").c_str()));
+    QRVLogCapture log;
+    const std::wstring target = file(L"svc.exe"), backup = target + L".bak", staged = target + L".new";
+    const CQRVWCharString szAbsent(file(L"absent.exe").c_str()), szTarget(target.c_str());
+    ASSERT_TRUE(qrvtest::writeFile(backup, bytesOf("EARLIER")));
+    ASSERT_TRUE(qrvtest::writeFile(staged, bytesOf("NEW")));
+
+    HANDLE hHeld = CreateFileW(backup.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, hHeld) << GetLastError();
+    EXPECT_FALSE(replaceFile(szAbsent, szTarget));
+    CloseHandle(hHeld);
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(target.c_str()));
+    EXPECT_EQ(bytesOf("NEW"), qrvtest::readFile(staged));
+    EXPECT_EQ(bytesOf("EARLIER"), qrvtest::readFile(backup));
+    std::vector<std::wstring> moves = log.linesWith(L"Unable to move file ( " + backup + L" ) to ( " + target + L" )");
+    EXPECT_FALSE(moves.empty()) << "no record of the failed rename";
+
+    EXPECT_FALSE(replaceFile(szAbsent, szTarget));
+    EXPECT_EQ(bytesOf("EARLIER"), qrvtest::readFile(target));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(backup.c_str()));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(staged.c_str()));
 }
 
 TEST_F(PatchApplyTest, EmptyTargetTakesTheSourceNameInTheInstallDirectory)

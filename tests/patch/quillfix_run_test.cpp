@@ -38,6 +38,33 @@ TEST(PatchRunTest, SilentSwitchIsACaseSensitiveSubstring)
     g_bSilent = 0;
 }
 
+// "/uninstall" and "/exitcode" are words of their own, "/" or "-", in any case; and
+// only "/exitcode" turns the run's result into the exit code.
+TEST(PatchRunTest, SwitchWordsAndTheExitCode)
+{
+    struct {
+        const wchar_t* commandLine;
+        bool bUninstall;
+        bool bExitCode;
+    } const rows[] = {
+        {L"/uninstall", true, false},
+        {L"-UNINSTALL /s", true, false},
+        {L"/s /Uninstall\t/ExitCode", true, true},
+        {L"\"/uninstall\" \"-exitcode\"", true, true},   // quoted words
+        {L"/uninstaller /exitcodes", false, false},       // longer words
+        {L"x/uninstall uninstall exitcode", false, false}, // no switch character in front
+        {L"/s", false, false},
+        {L"", false, false},
+        {nullptr, false, false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.commandLine ? testing::PrintToString(std::wstring(row.commandLine)) : "null");
+        EXPECT_EQ(row.bUninstall, hasSwitchWord(row.commandLine, L"uninstall"));
+        EXPECT_EQ(row.bExitCode, hasSwitchWord(row.commandLine, L"exitcode"));
+        EXPECT_EQ(row.bExitCode ? 3010 : 0, exitCodeFor(row.commandLine, 3010));
+    }
+}
+
 TEST(PatchRunTest, OperatingSystemKindFollowsTheReportedVersion)
 {
     OSVERSIONINFOW info;
