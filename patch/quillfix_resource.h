@@ -8,11 +8,11 @@
 #define IDS_OS_NOT_SUPPORTED     1120
 #define IDS_UPDATE_FILE_FAILED   1121  // "%s" takes the target path; written to the log only
 #define IDS_WILL_BE_TERMINATED   1122  // kept for the translators; nothing shows it
-#define IDS_RESTORE_FILE_FAILED  1123
+#define IDS_RESTORE_FILE_FAILED  1123  // "%s" takes the target path; written to the log only
 #define IDS_WRONG_VERSION        1130
 #define IDS_CAPTION              1140
 #define IDS_RESTART_NEEDED       1160
-#define IDS_UNINSTALL_COMPLETED  1161
+#define IDS_UNINSTALL_COMPLETED  1161  // asked with Yes/No, like IDS_RESTART_NEEDED
 #define IDS_ALREADY_INSTALLED    1170
 #define IDS_NOTHING_TO_RESTORE   1171
 #define IDS_SUITE_NOT_INSTALLED  1180

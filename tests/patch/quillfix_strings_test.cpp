@@ -39,9 +39,25 @@ const Language kLanguages[] = {
     {0x041D, "Swedish"},
 };
 
-const UINT kEveryLanguageIds[] = {IDS_OS_NOT_SUPPORTED, IDS_UPDATE_FILE_FAILED, IDS_WRONG_VERSION, IDS_CAPTION,
-                                  IDS_RESTART_NEEDED,   IDS_ALREADY_INSTALLED,  IDS_SUITE_NOT_INSTALLED,
-                                  IDS_INSTALL_FAILED};
+const UINT kEveryLanguageIds[] = {IDS_OS_NOT_SUPPORTED,    IDS_UPDATE_FILE_FAILED,  IDS_RESTORE_FILE_FAILED,
+                                  IDS_WRONG_VERSION,       IDS_CAPTION,             IDS_RESTART_NEEDED,
+                                  IDS_UNINSTALL_COMPLETED, IDS_ALREADY_INSTALLED,   IDS_NOTHING_TO_RESTORE,
+                                  IDS_SUITE_NOT_INSTALLED, IDS_INSTALL_FAILED,      IDS_UNINSTALL_FAILED};
+
+// The patch-log lines that take the target path.
+const UINT kPathLineIds[] = {IDS_UPDATE_FILE_FAILED, IDS_RESTORE_FILE_FAILED};
+
+// Each removal text and the installation text it was written after: a table that
+// copied the installation's text unchanged would tell an administrator the wrong thing.
+const struct {
+    UINT uRemovalId;
+    UINT uInstallId;
+} kRemovalCounterparts[] = {
+    {IDS_UNINSTALL_COMPLETED, IDS_RESTART_NEEDED},
+    {IDS_NOTHING_TO_RESTORE, IDS_ALREADY_INSTALLED},
+    {IDS_UNINSTALL_FAILED, IDS_INSTALL_FAILED},
+    {IDS_RESTORE_FILE_FAILED, IDS_UPDATE_FILE_FAILED},
+};
 
 std::wstring quillfixPath()
 {
@@ -116,12 +132,29 @@ TEST_F(QuillfixResourcesTest, EveryLanguageCarriesEveryMessage)
             EXPECT_GT(text.size(), 5u);
             EXPECT_LT(text.size(), 300u) << "the run loads at most 299 characters";
         }
-        // The failure line takes the path once; no other directive that the
+        // The failure lines take the path once; no other directive that the
         // replacement would leave behind.
-        std::wstring line;
-        ASSERT_TRUE(loadExact(IDS_UPDATE_FILE_FAILED, language.langId, line));
-        EXPECT_EQ(1u, countOf(line, L"%s"));
-        EXPECT_EQ(1u, countOf(line, L"%"));
+        for (UINT uId : kPathLineIds) {
+            SCOPED_TRACE(uId);
+            std::wstring line;
+            ASSERT_TRUE(loadExact(uId, language.langId, line));
+            EXPECT_EQ(1u, countOf(line, L"%s"));
+            EXPECT_EQ(1u, countOf(line, L"%"));
+        }
+    }
+}
+
+TEST_F(QuillfixResourcesTest, RemovalTextsDifferFromTheInstallationsInEveryLanguage)
+{
+    for (const Language& language : kLanguages) {
+        SCOPED_TRACE(language.name);
+        for (const auto& pair : kRemovalCounterparts) {
+            SCOPED_TRACE(pair.uRemovalId);
+            std::wstring removal, install;
+            ASSERT_TRUE(loadExact(pair.uRemovalId, language.langId, removal));
+            ASSERT_TRUE(loadExact(pair.uInstallId, language.langId, install));
+            EXPECT_TRUE(removal != install);
+        }
     }
 }
 
@@ -158,6 +191,13 @@ TEST_F(QuillfixResourcesTest, EnglishTextsAreTheProductsOwn)
         {IDS_ALREADY_INSTALLED, L"This patch has already been installed on this computer."},
         {IDS_SUITE_NOT_INSTALLED, L"Quellant - Password Manager is not installed on this computer."},
         {IDS_INSTALL_FAILED, L"An unknown exception occurred, the patch installation failed."},
+        // The removal's texts, written after 1160, 1170, 1200 and 1121.
+        {IDS_UNINSTALL_COMPLETED,
+         L"The removal of the patch has completed. Please restart system to enable changes."},
+        {IDS_NOTHING_TO_RESTORE,
+         L"The patch cannot be removed: there is no earlier service program to restore on this computer."},
+        {IDS_UNINSTALL_FAILED, L"An unknown exception occurred, the patch removal failed."},
+        {IDS_RESTORE_FILE_FAILED, L"Failed to restore file %s"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.uId);
