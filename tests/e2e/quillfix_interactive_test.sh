@@ -1,11 +1,14 @@
 # quillfix.exe with its boxes on a virtual X display, answered with xdotool: the
 # caption and buttons of each box, the answers in the patch log, screenshots of the
-# restart question in English, German and Japanese (kept under <scratch>/screenshots),
+# restart question after an installation and after a removal (/uninstall) in English,
+# German and Japanese (kept under <scratch>/screenshots),
 # and a Yes that starts the restart (in a prefix of its own: Wine ends the prefix's
 # session when asked to restart).
 source "$(dirname "$0")/quillfix_e2e_lib.sh"
 
 CAPTION='Quellant - Password Manager'
+MSG_1161_DE='Die Deinstallation des Patches ist abgeschlossen. Starten Sie das System neu, damit die Änderungen wirksam werden.'
+MSG_1161_JA='パッチのアンインストールが完了しました。変更を有効にするには、システムを再起動してください。'
 SHOTS=$E2E_SCRATCH/screenshots
 mkdir -p "$SHOTS"
 rm -f "$SHOTS"/*.png
@@ -84,13 +87,22 @@ answer_ok_box() {
   press "$id" Return
 }
 
-# restart_question <LC_ALL> <screenshot name> <expected log line>: answered No.
+# restart_question <LC_ALL> <screenshot name> <expected log line> [remove]: answered
+# No. With "remove" the patch is first installed silently and the run removes it
+# (/uninstall): its question is the removal's.
 restart_question() {
-  local locale=$1 shot=$2 line=$3 id
+  local locale=$1 shot=$2 line=$3 mode=${4:-install} id
+  local earlier=()
   reset_machine
   set_windows_version winxp
   install_suite
-  start_quillfix "$locale" desktop
+  if [ "$mode" = remove ]; then
+    run_quillfix /s
+    earlier=("$MSG_1160 User select: 7")
+    start_quillfix "$locale" desktop /uninstall
+  else
+    start_quillfix "$locale" desktop
+  fi
   id=$(wait_box)
   if [ -z "$id" ]; then
     fail "no restart question; windows: $(xdotool search --name . getwindowname %@ 2>/dev/null | sort -u | tr '\n' '|')"
@@ -100,17 +112,27 @@ restart_question() {
     press "$id" n
   fi
   wait_exit
-  check_file_text "$COMMON_DIR/$SVC" NEW-SERVICE
-  [ "$(reg_value "$SUITE_KEY\\Patch\\8103" updated)" = "$SVC" ] || fail "no patch record"
-  check_bytes "$INSTALL_DIR/patchlog.txt" "patch log" expected_log "$line"
+  if [ "$mode" = remove ]; then
+    check_file_text "$COMMON_DIR/$SVC" OLD-SERVICE
+    check_missing "$COMMON_DIR/$SVC.bak"
+    reg_key_exists "$SUITE_KEY\\Patch\\8103" && fail "the record is still there after the removal"
+  else
+    check_file_text "$COMMON_DIR/$SVC" NEW-SERVICE
+    [ "$(reg_value "$SUITE_KEY\\Patch\\8103" updated)" = "$SVC" ] || fail "no patch record"
+  fi
+  check_bytes "$INSTALL_DIR/patchlog.txt" "patch log" expected_log "${earlier[@]}" "$line"
 }
 
 scenario "restart question in English, answered No"
 restart_question en_US.UTF-8 restart_en.png "$MSG_1160 User select: 7"
+scenario "removal question in English, answered No"
+restart_question en_US.UTF-8 removal_en.png "$MSG_1161 User select: 7" remove
 
 scenario "restart question in German, answered No"
 restart_question de_DE.UTF-8 restart_de.png \
   "Die Installation des Patches ist abgeschlossen. Starten Sie das System neu, damit die Änderungen wirksam werden. User select: 7"
+scenario "removal question in German, answered No"
+restart_question de_DE.UTF-8 removal_de.png "$MSG_1161_DE User select: 7" remove
 
 scenario "restart question in Japanese, answered No"
 # Wine's dialog fonts have no Japanese glyphs; the CJK font of the host stands in.
@@ -119,6 +141,8 @@ for font in "Tahoma" "MS Shell Dlg" "MS Shell Dlg 2" "MS UI Gothic"; do
 done
 restart_question ja_JP.UTF-8 restart_ja.png \
   "パッチのインストールが完了しました。変更を有効にするには、システムを再起動してください。 User select: 7"
+scenario "removal question in Japanese, answered No"
+restart_question ja_JP.UTF-8 removal_ja.png "$MSG_1161_JA User select: 7" remove
 reg delete 'HKCU\Software\Wine\Fonts\Replacements' /f
 
 scenario "unsupported system: OK box"
@@ -152,7 +176,7 @@ check_file_text "$COMMON_DIR/$SVC" OLD-SERVICE
 check_bytes "$INSTALL_DIR/patchlog.txt" "patch log" expected_log \
   "$MSG_1200 User select: 1" 'Failed to update file C:\Program Files\Common Files\Zarvik\qrv_reg_monitor_svc.exe'
 
-for shot in restart_en.png restart_de.png restart_ja.png; do
+for shot in restart_en.png restart_de.png restart_ja.png removal_en.png removal_de.png removal_ja.png; do
   [ -s "$SHOTS/$shot" ] || fail "screenshot $shot missing"
 done
 
