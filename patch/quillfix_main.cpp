@@ -5,9 +5,13 @@
 
 #include "qrv_protocol.h"
 #include "quillfix.h"
+#include "quillfix_dll_search.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR pszCommandLine, int)
 {
+    // Before anything can load a DLL: none comes from the package or current folder.
+    restrictDllSearch();
+
     // The run catches nothing itself; a failure the library lets out (a product or
     // string that cannot be built) is logged here instead of ending the process with
     // a crash code.
