@@ -5,9 +5,14 @@
 # planted, names loaded) are printed for each run.
 #
 # Wine cannot show: the KnownDLLs list, which on Windows already keeps some of these
-# names (msvcrt, shell32, ole32 ...) to the system folder. Under Wine a DLL beside the
-# program is taken before the built-in one for most names outside the core, so this
-# test sees what the program's own search settings do.
+# names (msvcrt, shell32, ole32 ...) to the system folder, nor a name missing from the
+# system folder (a DLL of a later Windows that a system DLL asks for): Windows then
+# goes on to the current folder, which SetDllDirectoryW(L"") takes out. Wine has every
+# name built in and searches the current folder after it, so the current-folder runs
+# pass under Wine with or without the program's settings; they guard against a change
+# that would put that folder first. A DLL beside the program, though, Wine takes before
+# its built-in one for most names outside the core, as Windows does for names outside
+# KnownDLLs: the package-folder runs show what the program's settings do.
 source "$(dirname "$0")/quillfix_e2e_lib.sh"
 
 PLANTED_DLL=${QRV_PLANTED_DLL:?QRV_PLANTED_DLL names the planted_dll probe}
@@ -97,7 +102,12 @@ planted_run() {
   rm -rf "$OTHER_DIR" "$MARKER"
   set_windows_version winxp
   install_suite
-  if [ "$where" = package ]; then cwd=$RUN_DIR; else cwd=$OTHER_DIR; fi
+  cwd=$RUN_DIR
+  if [ "$where" = other ]; then
+    # The program copies the new service program from its current folder.
+    cwd=$OTHER_DIR
+    mkdir -p "$cwd" && cp "$RUN_DIR/$SVC" "$cwd/"
+  fi
   plant "$cwd"
   start_run "$cwd" "$mode"
   [ "$mode" = interactive ] && answer_restart_no

@@ -19,15 +19,12 @@ inline bool systemSearchFlagsSupported() noexcept
     return hKernel != nullptr && ::GetProcAddress(hKernel, "AddDllDirectory") != nullptr;
 }
 
-// Loads <system folder>\pszName: LoadLibraryExW limited to the system folder where the
-// loader supports it, else the full path from GetSystemDirectoryW (its dependencies
-// then searched from that folder first). Returns the module, or nullptr with the
-// loader's last error (ERROR_FILENAME_EXCED_RANGE when the path does not fit).
-inline HMODULE loadSystemLibrary(const wchar_t* pszName) noexcept
+// Loads <system folder>\pszName by its full path (from GetSystemDirectoryW); its
+// dependencies are then searched from that folder first. Returns the module, or
+// nullptr with the loader's last error (ERROR_FILENAME_EXCED_RANGE when the path does
+// not fit).
+inline HMODULE loadLibraryFromSystemFolder(const wchar_t* pszName) noexcept
 {
-    if (systemSearchFlagsSupported())
-        return ::LoadLibraryExW(pszName, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-
     wchar_t szPath[MAX_PATH];
     const size_t cchFolder = ::GetSystemDirectoryW(szPath, MAX_PATH);
     const size_t cchName = std::wcslen(pszName);
@@ -39,6 +36,16 @@ inline HMODULE loadSystemLibrary(const wchar_t* pszName) noexcept
     szPath[cchFolder] = L'\\';
     std::wmemcpy(szPath + cchFolder + 1, pszName, cchName + 1);
     return ::LoadLibraryExW(szPath, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
+// Loads the system folder's DLL of this name: LoadLibraryExW limited to the system
+// folder where the loader supports it, else by full path. Returns the module, or
+// nullptr with the loader's last error.
+inline HMODULE loadSystemLibrary(const wchar_t* pszName) noexcept
+{
+    if (systemSearchFlagsSupported())
+        return ::LoadLibraryExW(pszName, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    return loadLibraryFromSystemFolder(pszName);
 }
 
 } // namespace qrv_detail
