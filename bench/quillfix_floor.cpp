@@ -1,8 +1,9 @@
 // quillfix_floor.exe: the baseline of the silent-run benchmark. It makes the machine
 // changes of a successful `quillfix.exe /s` with as few Win32 calls as there can be,
 // and loads the same system DLLs the same way (USER32 and ADVAPI32 by import,
-// shlwapi.dll from the system folder as the OS check does), so that what the benchmark compares is the cost of the library's
-// detection, checks and tracing, not of process start-up.
+// shlwapi.dll from the system folder as the OS check does), so that what the
+// benchmark compares is the cost of the library's detection, checks and tracing, not
+// of process start-up.
 //
 //   quillfix_floor.exe <target> <new file> <patch log>
 //
