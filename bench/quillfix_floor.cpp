@@ -1,8 +1,9 @@
 // quillfix_floor.exe: the baseline of the silent-run benchmark. It makes the machine
 // changes of a successful `quillfix.exe /s` with as few Win32 calls as there can be,
-// and loads the same system DLLs (USER32 and ADVAPI32 by import, shlwapi.dll as the
-// OS check does), so that what the benchmark compares is the cost of the library's
-// detection, checks and tracing, not of process start-up.
+// and loads the same system DLLs the same way (USER32 and ADVAPI32 by import,
+// shlwapi.dll from the system folder as the OS check does), so that what the
+// benchmark compares is the cost of the library's detection, checks and tracing, not
+// of process start-up.
 //
 //   quillfix_floor.exe <target> <new file> <patch log>
 //
@@ -15,6 +16,8 @@
 
 #include <cstdlib>
 #include <cwchar>
+
+#include "internal/qrv_system_library.h"
 
 namespace {
 
@@ -35,7 +38,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int)
         ::MessageBoxW(nullptr, L"quillfix_floor.exe <target> <new file> <patch log>", L"quillfix_floor", MB_OK);
         return 2;
     }
-    HMODULE hShlwapi = ::LoadLibraryW(L"shlwapi.dll");
+    HMODULE hShlwapi = qrv_detail::loadSystemLibrary(L"shlwapi.dll");
 
     // The same durable swap the patch run makes: the new file staged beside the
     // target and flushed, then swapped in with the old one kept at ".bak".

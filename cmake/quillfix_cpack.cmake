@@ -15,4 +15,7 @@ set(CPACK_OUTPUT_FILE_PREFIX "${PROJECT_SOURCE_DIR}/build/packages")
 # cpack nor the install target first builds everything else (the tests). Install
 # after a build, as `cmake --install` does anyway.
 set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
+# The staged quillfix.exe is signed before it is zipped when scripts/package is given a
+# certificate (see quillfix_sign.cmake).
+set(CPACK_PRE_BUILD_SCRIPTS "${CMAKE_CURRENT_LIST_DIR}/quillfix_sign.cmake")
 include(CPack)

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include "internal/qrv_system_library.h"
 #include "internal/qrv_unique_handle.h"
 #include "qrv_environment_variable.h"
 #include "qrv_protocol.h"
@@ -16,15 +17,16 @@ const wchar_t kClassName[] = L"CQRVWindowsOSInfo";
 // The shlwapi export behind ordinal 437: one feature code in, nonzero when present.
 typedef BOOL(WINAPI* OSQueryFunction)(DWORD);
 
-// Loads shlwapi.dll for one query. The process's first load keeps a reference that is
-// never freed, so each query's load and free only count references: mapping the DLL
+// Loads the system folder's shlwapi.dll (never one planted beside the program or in
+// the current folder) for one query. The process's first load keeps a reference that
+// is never freed, so each query's load and free only count references: mapping the DLL
 // and its dependencies anew for every query costs a millisecond or more, and a patch
 // run asks several times.
 HMODULE loadShlwapi()
 {
-    static const HMODULE s_hKept = ::LoadLibraryW(L"shlwapi.dll");
+    static const HMODULE s_hKept = qrv_detail::loadSystemLibrary(L"shlwapi.dll");
     (void)s_hKept;
-    return ::LoadLibraryW(L"shlwapi.dll");
+    return qrv_detail::loadSystemLibrary(L"shlwapi.dll");
 }
 
 } // namespace

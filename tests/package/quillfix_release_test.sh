@@ -1,0 +1,115 @@
+#!/usr/bin/env bash
+# scripts/package as a release manager runs it, writing into this test's own folder
+# (QUILLFIX_PACKAGE_DIR), for both builds at once:
+#   - without a certificate: one line says the zips are unsigned, and they are;
+#   - with a throwaway code-signing certificate (openssl): osslsigncode verifies both
+#     programs against that certificate and refuses them against another one, and the
+#     signed x86_64 program still completes a silent patch run under Wine;
+#   - both programs, signed or not, keep ASLR and DEP on (objdump -p).
+# The build trees' programs stay unsigned (cpack signs its staged copy).
+#   quillfix_release_test.sh <source dir> <wine-run> <work dir>
+set -uo pipefail
+src=$1 wrapper=$2 work=$3
+mkdir -p "$work"
+work=$(readlink -f "$work")
+failures=0
+fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+
+declare -A objdump=([x86_64]=x86_64-w64-mingw32-objdump [i686]=i686-w64-mingw32-objdump)
+# DllCharacteristics each program must carry: ASLR (and 64-bit ASLR on x86_64), DEP.
+declare -A hardening=([x86_64]="DYNAMIC_BASE HIGH_ENTROPY_VA NX_COMPAT" [i686]="DYNAMIC_BASE NX_COMPAT")
+
+# unpack <zip folder> <arch>: the zip's quillfix.exe, extracted beside it; prints its path.
+unpack() {
+  local dir=$1/$2 zip
+  zip=$(ls "$1"/quillfix-*-"$2".zip 2>/dev/null | head -n 1)
+  [ -n "$zip" ] || { fail "no $2 zip in $1"; return 1; }
+  rm -rf "$dir" && mkdir -p "$dir"
+  (cd "$dir" && cmake -E tar xf "$zip")
+  printf '%s\n' "$dir/quillfix.exe"
+}
+
+check_hardening() {
+  local exe=$1 arch=$2 flags flag
+  flags=$("${objdump[$arch]}" -p "$exe" |
+    awk '/^DllCharacteristics/ { on = 1; next } on && /^[ \t]/ { print $1; next } on { exit }' | sort | tr '\n' ' ')
+  echo "$arch $(basename "$(dirname "$(dirname "$exe")")"): DllCharacteristics $flags"
+  for flag in ${hardening[$arch]}; do
+    [[ " $flags" == *" $flag "* ]] || fail "$arch $exe lacks $flag (has: $flags)"
+  done
+}
+
+# -- without a certificate ----------------------------------------------------------
+unsigned=$work/unsigned
+rm -rf "$unsigned"
+if ! (env -u QUILLFIX_SIGN_PKCS12 QUILLFIX_PACKAGE_DIR="$unsigned" "$src/scripts/package" \
+        >"$work/unsigned.out" 2>"$work/unsigned.err"); then
+  cat "$work/unsigned.err" >&2
+  fail "scripts/package without a certificate failed"
+fi
+[ "$(grep -c 'unsigned' "$work/unsigned.err")" = 1 ] ||
+  fail "no single line saying the zips are unsigned:"$'\n'"$(cat "$work/unsigned.err")"
+for arch in x86_64 i686; do
+  exe=$(unpack "$unsigned" "$arch") || continue
+  osslsigncode verify -in "$exe" >/dev/null 2>&1 && fail "the unsigned $arch zip holds a signed program"
+  cmp -s "$exe" "$src/build/$arch/patch/quillfix.exe" || fail "the unsigned $arch zip holds another program than the build's"
+  check_hardening "$exe" "$arch"
+done
+
+# -- with a throwaway certificate ---------------------------------------------------
+certs=$work/certs
+rm -rf "$certs" && mkdir -p "$certs"
+for name in release other; do
+  openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Quillfix test signing $name" \
+    -addext extendedKeyUsage=codeSigning -keyout "$certs/$name.key" -out "$certs/$name.pem" >/dev/null 2>&1 &&
+  openssl pkcs12 -export -inkey "$certs/$name.key" -in "$certs/$name.pem" -out "$certs/$name.p12" \
+    -passout pass:throwaway-password >/dev/null 2>&1 || fail "openssl could not make the $name certificate"
+done
+
+signed=$work/signed
+rm -rf "$signed"
+if ! (QUILLFIX_PACKAGE_DIR="$signed" QUILLFIX_SIGN_PKCS12="$certs/release.p12" \
+      QUILLFIX_SIGN_PASSWORD=throwaway-password "$src/scripts/package" >"$work/signed.out" 2>"$work/signed.err"); then
+  cat "$work/signed.err" >&2
+  fail "scripts/package with a certificate failed"
+fi
+grep -q 'unsigned' "$work/signed.err" && fail "the signed run says the zips are unsigned"
+signed_x86_64=""
+for arch in x86_64 i686; do
+  exe=$(unpack "$signed" "$arch") || continue
+  if ! result=$(osslsigncode verify -CAfile "$certs/release.pem" -in "$exe" 2>&1); then
+    fail "osslsigncode does not verify the signed $arch program:"$'\n'"$result"
+  fi
+  grep -q 'Quillfix test signing release' <<<"$result" || fail "the $arch signer is not the release certificate"
+  osslsigncode verify -CAfile "$certs/other.pem" -in "$exe" >/dev/null 2>&1 &&
+    fail "the signed $arch program verifies against an unrelated certificate"
+  check_hardening "$exe" "$arch"
+  cmp -s "$src/build/$arch/patch/quillfix.exe" "$unsigned/$arch/quillfix.exe" ||
+    fail "signing changed the build tree's $arch program"
+  [ "$arch" = x86_64 ] && signed_x86_64=$exe
+done
+# A wrong password writes no zip rather than an unsigned one.
+wrong=$work/wrong-password
+rm -rf "$wrong"
+(QUILLFIX_PACKAGE_DIR="$wrong" QUILLFIX_SIGN_PKCS12="$certs/release.p12" QUILLFIX_SIGN_PASSWORD=wrong \
+   "$src/scripts/package" >/dev/null 2>&1) && fail "scripts/package succeeded with a wrong password"
+ls "$wrong"/*.zip >/dev/null 2>&1 && fail "a wrong password still wrote a zip: $(ls "$wrong")"
+
+# -- the signed program still patches: a silent run in the end-to-end tests' prefix --
+[ "$failures" -eq 0 ] || { echo "$failures check(s) failed" >&2; exit 1; }
+[ -n "$signed_x86_64" ] || exit 1
+# This test's folder is the scratch folder: the prefix beside it is the one the
+# end-to-end tests share (they hold the same registry lock).
+set -- "$signed_x86_64" "$wrapper" "$work"
+source "$src/tests/e2e/quillfix_e2e_lib.sh"
+make_prefix "$E2E_PREFIX"
+scenario "the signed program, silent run"
+reset_machine
+set_windows_version winxp
+install_suite
+run_quillfix /s
+check_file_text "$COMMON_DIR/$SVC" NEW-SERVICE
+check_file_text "$COMMON_DIR/$SVC.bak" OLD-SERVICE
+[ "$(reg_value "$SUITE_KEY\\Patch\\8103" updated)" = "$SVC" ] || fail "no patch record"
+check_bytes "$INSTALL_DIR/patchlog.txt" "patch log" expected_log "$MSG_1160 User select: 7"
+finish
