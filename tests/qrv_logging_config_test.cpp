@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <vector>
 #include <iostream>
 #include <thread>
 
@@ -281,4 +282,40 @@ TEST(LoggingConfigThreadsTest, ASwitchReachesEveryRecordBegunAfterIt)
     }
     std::cout << "records begun (on, off, on again): " << begun[0][kOn] + begun[1][kOn] << ", "
               << begun[0][kOff] + begun[1][kOff] << ", " << begun[0][kOnAgain] + begun[1][kOnAgain] << "\n";
+}
+
+// The logs key refusing this process (an empty DACL) when a change makes the settings
+// be read again is not "missing" for good: once it opens again, with nothing changed on
+// the watched path but its security (which no watch reports), the next record reads it.
+TEST(LoggingConfigTest, AKeyThatFailsToOpenIsReadAgainUntilItOpens)
+{
+    QRVLogCapture capture;
+    EXPECT_TRUE(writeKind(lkWarning));
+    HKEY h = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_LOCAL_MACHINE, CQRVLoggingConfig::s_szLogsKey, 0,
+                                           READ_CONTROL | WRITE_DAC | KEY_SET_VALUE, &h));
+    DWORD cbSaved = 0;
+    RegGetKeySecurity(h, DACL_SECURITY_INFORMATION, nullptr, &cbSaved);
+    std::vector<BYTE> saved(cbSaved);
+    ASSERT_EQ(ERROR_SUCCESS, RegGetKeySecurity(h, DACL_SECURITY_INFORMATION, saved.data(), &cbSaved));
+    ACL empty;
+    ASSERT_TRUE(InitializeAcl(&empty, sizeof(empty), ACL_REVISION));
+    SECURITY_DESCRIPTOR denyAll;
+    ASSERT_TRUE(InitializeSecurityDescriptor(&denyAll, SECURITY_DESCRIPTOR_REVISION));
+    ASSERT_TRUE(SetSecurityDescriptorDacl(&denyAll, TRUE, &empty, FALSE));
+    ASSERT_EQ(ERROR_SUCCESS, RegSetKeySecurity(h, DACL_SECURITY_INFORMATION, &denyAll));
+    const DWORD touch = 1; // a change: the next record reads the settings again
+    RegSetValueExW(h, L"Touch", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&touch), sizeof(touch));
+    HKEY probe = nullptr;
+    const LONG rc = RegOpenKeyExW(HKEY_LOCAL_MACHINE, CQRVLoggingConfig::s_szLogsKey, 0, KEY_READ, &probe);
+    if (probe)
+        RegCloseKey(probe);
+    const bool bLoggedWhileDenied = writeKind(lkWarning);
+    ASSERT_EQ(ERROR_SUCCESS, RegSetKeySecurity(h, DACL_SECURITY_INFORMATION, saved.data()));
+    EXPECT_EQ(ERROR_ACCESS_DENIED, rc);
+    EXPECT_FALSE(bLoggedWhileDenied) << "a key that does not open has no values";
+    EXPECT_TRUE(writeKind(lkWarning)) << "read again once it opens";
+    EXPECT_EQ(2u, capture.lines().size());
+    RegDeleteValueW(h, L"Touch");
+    RegCloseKey(h);
 }
