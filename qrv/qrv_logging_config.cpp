@@ -128,6 +128,8 @@ private:
             // whether or not this record has checked already.
             if ((!m_bArmed || (bCheck && changed())) && !arm())
                 return false;
+            if (bCheck)
+                t_bCheckedForRecord = bInRecord;
             auto found = m_values.find(szValueName);
             if (found == m_values.end()) {
                 Entry entry;
@@ -147,8 +149,6 @@ private:
         } catch (...) {
             return false;
         }
-        if (bCheck)
-            t_bCheckedForRecord = bInRecord;
         return true;
     }
 
