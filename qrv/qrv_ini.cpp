@@ -3,11 +3,14 @@
 
 #include "qrv_buffer.h"
 #include "qrv_protocol.h"
+#include "internal/qrv_profile_path.h"
 #include "internal/qrv_text.h"
 #include "internal/qrv_unique_handle.h"
 
 #include <cstring>
 #include <cwchar>
+#include <string>
+#include <vector>
 
 // Profile functions give a null name or value a meaning of its own (a null key
 // deletes a whole section, a null value deletes the entry), so a string without
@@ -52,10 +55,50 @@ unsigned short* copyEntries(unsigned short* p, const CQRVIni::StringList& lstEnt
     return p;
 }
 
+bool isSeparator(wchar_t c)
+{
+    return c == L'\\' || c == L'/';
+}
+
+bool isFullPath(const unsigned short* p, unsigned long n)
+{
+    const bool bDrive = n >= 2 && p[1] == L':' && ((p[0] >= L'A' && p[0] <= L'Z') || (p[0] >= L'a' && p[0] <= L'z'));
+    const bool bUnc = n >= 2 && isSeparator(p[0]) && isSeparator(p[1]);
+    return bDrive || bUnc;
+}
+
 } // namespace
 
+CQRVWCharString qrv_detail::profileFilePath(const CQRVWCharString& szFileName)
+{
+    const unsigned long n = szFileName.getLength();
+    const unsigned short* p = szFileName.getBuffer();
+    if (n == 0 || !p || isFullPath(p, n))
+        return szFileName;
+    wchar_t szWindows[MAX_PATH + 1] = {0};
+    const UINT cchWindows = ::GetWindowsDirectoryW(szWindows, MAX_PATH + 1);
+    if (cchWindows == 0 || cchWindows > MAX_PATH)
+        return szFileName;
+    // The Windows folder, one backslash, the name without separators of its own in
+    // front; then made canonical ("." and ".." taken out) by GetFullPathNameW.
+    std::wstring strJoined(szWindows, cchWindows);
+    if (!isSeparator(strJoined.back()))
+        strJoined += L'\\';
+    unsigned long ulFirst = 0;
+    while (ulFirst < n && isSeparator(static_cast<wchar_t>(p[ulFirst])))
+        ++ulFirst;
+    strJoined.append(reinterpret_cast<const wchar_t*>(p) + ulFirst, n - ulFirst);
+    std::vector<wchar_t> full(strJoined.size() + MAX_PATH);
+    const DWORD cchFull = ::GetFullPathNameW(strJoined.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    if (cchFull == 0 || cchFull >= full.size())
+        return CQRVWCharString(strJoined.c_str());
+    return CQRVWCharString(full.data());
+}
+
+// The name is resolved here, once: the profile functions and this class's own file
+// access (createUnicodeFile, appendProfileSection) then reach the same file.
 CQRVIni::CQRVIni(const CQRVWCharString& szFileName)
-    : m_szFileName(szFileName)
+    : m_szFileName(qrv_detail::profileFilePath(szFileName))
 {
 }
 

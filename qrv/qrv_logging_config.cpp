@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "internal/qrv_lock.h"
 #include "internal/qrv_unique_handle.h"
 #include "qrv_registry_dword.h"
 
@@ -23,10 +24,14 @@ namespace {
 
 const unsigned short kDefaultLogDetail = 0x1B;
 
-// Reads a value's raw bytes whole from an open key. Present unless the value is
-// missing; a value that vanishes or keeps growing between the two queries still
-// counts as present, with whatever was read.
-bool readRawFrom(HKEY hKey, const wchar_t* szValueName, std::vector<BYTE>& data)
+// How a value read from an open key ended: missing (ERROR_FILE_NOT_FOUND), read, or
+// failed some other way. A failed read counts as present, with whatever was read, but
+// is not worth keeping: the next read may succeed.
+enum class ValueRead { Missing, Read, Failed };
+
+// Reads a value's raw bytes whole from an open key. A value that vanishes or keeps
+// growing between the two queries still counts as present, with whatever was read.
+ValueRead readRawFrom(HKEY hKey, const wchar_t* szValueName, std::vector<BYTE>& data)
 {
     data.clear();
     for (int attempt = 0; attempt < 4; ++attempt) {
@@ -34,25 +39,36 @@ bool readRawFrom(HKEY hKey, const wchar_t* szValueName, std::vector<BYTE>& data)
         LONG rc = ::RegQueryValueExW(hKey, szValueName, nullptr, nullptr, data.empty() ? nullptr : data.data(),
                                      &cbData);
         if (rc == ERROR_FILE_NOT_FOUND)
-            return false;
+            return ValueRead::Missing;
         if (rc == ERROR_SUCCESS && (!data.empty() || cbData == 0)) {
             data.resize(cbData);
-            return true;
+            return ValueRead::Read;
         }
         if (rc != ERROR_SUCCESS && rc != ERROR_MORE_DATA)
-            return true;
+            return ValueRead::Failed;
         data.assign(cbData + sizeof(wchar_t), 0);
     }
-    return true;
+    return ValueRead::Failed;
 }
+
+// Per-thread bookkeeping of the record this thread is filtering and writing: how deep
+// it is nested (a record written while another is written on the same thread counts),
+// and whether the change signal was checked for it. Other threads' records have no
+// say in it, so a change reaches every record any thread begins after it.
+thread_local int t_nRecordDepth = 0;
+thread_local bool t_bCheckedForRecord = false;
 
 // The logs key's values as this process last read them, valid until the registry says
 // otherwise. Each key on the path to the logs key that exists is watched with
 // RegNotifyChangeKeyValue on one event: a value set or removed in the logs key, or a
 // key created or deleted along the path, signals it, and the next read finds the
 // event set and reads the registry again. A record's decision and output are
-// therefore those of reading every value afresh, at the cost of one wait check.
-// Where a watch cannot be set up, every read goes to the registry as before.
+// therefore those of reading every value afresh, at the cost of one wait check per
+// record. Where a watch cannot be set up (a key on the path that exists but does not
+// open, no event), nothing is kept and every read goes to the registry until it can.
+//
+// Shared by every thread: the watched keys, the event and the values read are touched
+// only under m_lock; each thread's record bookkeeping is its own (above).
 class LogsKeyCache {
 public:
     // Never destroyed: records may be written while the process's statics go away.
@@ -64,34 +80,22 @@ public:
 
     // A record's filter and output read several values: the change signal is checked
     // at the first of them only, once per record rather than once per value.
-    void beginRecord()
+    static void beginRecord() noexcept
     {
-        EnterCriticalSection(&m_lock);
-        if (m_nRecordDepth++ == 0)
-            m_bCheckedForRecord = false;
-        LeaveCriticalSection(&m_lock);
+        if (t_nRecordDepth++ == 0)
+            t_bCheckedForRecord = false;
     }
-    void endRecord()
-    {
-        EnterCriticalSection(&m_lock);
-        --m_nRecordDepth;
-        LeaveCriticalSection(&m_lock);
-    }
+    static void endRecord() noexcept { --t_nRecordDepth; }
 
     bool read(const wchar_t* szValueName, std::vector<BYTE>& data)
     {
         data.clear();
         if (!szValueName)
             return false;
-        EnterCriticalSection(&m_lock);
         bool bPresent = false;
-        try {
-            bPresent = readLocked(szValueName, data);
-        } catch (...) {
-            bPresent = readUncached(szValueName, data);
-        }
-        LeaveCriticalSection(&m_lock);
-        return bPresent;
+        if (readCached(szValueName, data, bPresent))
+            return bPresent;
+        return readUncached(szValueName, data);
     }
 
 private:
@@ -101,12 +105,7 @@ private:
     };
     static const int kPathKeys = 3; // SOFTWARE, SOFTWARE\Zarvik, SOFTWARE\Zarvik\Logs
 
-    LogsKeyCache()
-        : m_hEvent(::CreateEventW(nullptr, TRUE, FALSE, nullptr)), m_bArmed(false), m_nRecordDepth(0),
-          m_bCheckedForRecord(false)
-    {
-        InitializeCriticalSection(&m_lock);
-    }
+    LogsKeyCache() : m_hEvent(::CreateEventW(nullptr, TRUE, FALSE, nullptr)), m_bArmed(false) {}
 
     static bool readUncached(const wchar_t* szValueName, std::vector<BYTE>& data)
     {
@@ -114,29 +113,47 @@ private:
         if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, CQRVLoggingConfig::s_szLogsKey, 0, KEY_READ, key.put()) !=
             ERROR_SUCCESS)
             return false;
-        return readRawFrom(key.get(), szValueName, data);
+        return readRawFrom(key.get(), szValueName, data) != ValueRead::Missing;
     }
 
-    bool readLocked(const wchar_t* szValueName, std::vector<BYTE>& data)
+    // The value as kept; false when the cache cannot answer (no watch could be set up,
+    // or memory ran out), and the caller reads the registry itself.
+    bool readCached(const wchar_t* szValueName, std::vector<BYTE>& data, bool& bPresent)
     {
-        if (!(m_nRecordDepth > 0 && m_bCheckedForRecord)) {
-            if (!isCurrent() && !arm())
-                return readUncached(szValueName, data);
-            m_bCheckedForRecord = m_nRecordDepth > 0;
+        const bool bInRecord = t_nRecordDepth > 0;
+        const bool bCheck = !(bInRecord && t_bCheckedForRecord);
+        try {
+            qrv_detail::LockGuard guard(m_lock);
+            // Unarmed (another thread's re-arm failed meanwhile) means nothing is kept,
+            // whether or not this record has checked already.
+            if ((!m_bArmed || (bCheck && changed())) && !arm())
+                return false;
+            if (bCheck)
+                t_bCheckedForRecord = bInRecord;
+            auto found = m_values.find(szValueName);
+            if (found == m_values.end()) {
+                Entry entry;
+                const ValueRead how = m_keys[kPathKeys - 1].valid()
+                                          ? readRawFrom(m_keys[kPathKeys - 1].get(), szValueName, entry.data)
+                                          : ValueRead::Missing;
+                entry.bPresent = how != ValueRead::Missing;
+                if (how == ValueRead::Failed) {
+                    data.swap(entry.data);
+                    bPresent = true;
+                    return true;
+                }
+                found = m_values.emplace(szValueName, std::move(entry)).first;
+            }
+            data = found->second.data;
+            bPresent = found->second.bPresent;
+        } catch (...) {
+            return false;
         }
-        auto found = m_values.find(szValueName);
-        if (found == m_values.end()) {
-            Entry entry;
-            entry.bPresent = m_keys[kPathKeys - 1].valid() && readRawFrom(m_keys[kPathKeys - 1].get(), szValueName,
-                                                                            entry.data);
-            found = m_values.emplace(szValueName, std::move(entry)).first;
-        }
-        data = found->second.data;
-        return found->second.bPresent;
+        return true;
     }
 
-    // Armed, and no change signalled since.
-    bool isCurrent() const { return m_bArmed && ::WaitForSingleObject(m_hEvent, 0) == WAIT_TIMEOUT; }
+    // A change was signalled since the watches were set.
+    bool changed() const { return ::WaitForSingleObject(m_hEvent, 0) != WAIT_TIMEOUT; }
 
     // Drops what was read, then watches the path again. Old handles are closed before
     // the event is reset (closing a watched key may signal it); the watches are set
@@ -157,12 +174,17 @@ private:
             end = i + 1 == kPathKeys ? strPath.size() : strPath.find(L'\\', end + 1);
             if (end == std::wstring::npos)
                 return false;
-            // A missing key ends the chain: its parent's watch reports its creation.
-            if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, strPath.substr(0, end).c_str(), 0, KEY_READ,
-                                m_keys[i].put()) != ERROR_SUCCESS)
+            const LONG rc = ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, strPath.substr(0, end).c_str(), 0, KEY_READ,
+                                            m_keys[i].put());
+            // A missing key ends the chain: its parent's watch reports its creation. Any
+            // other failure (access denied, a passing error) may clear without a signal,
+            // so nothing is kept then; nor when no parent watches the first key.
+            if (rc == ERROR_FILE_NOT_FOUND && i > 0)
                 break;
-            const DWORD dwFilter = REG_NOTIFY_CHANGE_NAME | (i + 1 == kPathKeys ? REG_NOTIFY_CHANGE_LAST_SET : 0);
-            if (::RegNotifyChangeKeyValue(m_keys[i].get(), FALSE, dwFilter, m_hEvent, TRUE) != ERROR_SUCCESS) {
+            if (rc != ERROR_SUCCESS ||
+                ::RegNotifyChangeKeyValue(m_keys[i].get(), FALSE,
+                                          REG_NOTIFY_CHANGE_NAME | (i + 1 == kPathKeys ? REG_NOTIFY_CHANGE_LAST_SET : 0),
+                                          m_hEvent, TRUE) != ERROR_SUCCESS) {
                 for (auto& key : m_keys)
                     key.reset();
                 return false;
@@ -172,11 +194,9 @@ private:
         return true;
     }
 
-    CRITICAL_SECTION m_lock;
+    qrv_detail::CriticalSection m_lock; // guards every member below
     HANDLE m_hEvent;
     bool m_bArmed;
-    int m_nRecordDepth;       // records being filtered and written (nested ones count)
-    bool m_bCheckedForRecord; // the change signal was checked for the current record
     qrv_detail::UniqueRegKey m_keys[kPathKeys];
     std::map<std::wstring, Entry> m_values; // by the name asked for
 };
@@ -185,18 +205,12 @@ private:
 
 QRVLoggingConfigRecordScope::QRVLoggingConfigRecordScope() noexcept
 {
-    try {
-        LogsKeyCache::instance().beginRecord();
-        m_bEntered = true;
-    } catch (...) {
-        m_bEntered = false;
-    }
+    LogsKeyCache::beginRecord();
 }
 
 QRVLoggingConfigRecordScope::~QRVLoggingConfigRecordScope()
 {
-    if (m_bEntered)
-        LogsKeyCache::instance().endRecord();
+    LogsKeyCache::endRecord();
 }
 
 namespace {
@@ -350,31 +364,47 @@ QRVObjectListMatch CQRVLoggingConfig::isObjectExcluded(const std::wstring& strOb
     return matchObjectList(L"ExcludeObjects", strObjectName);
 }
 
+namespace {
+// Set while this thread runs loadDynamicSettings (see there).
+thread_local bool t_bLoadingDynamicSettings = false;
+} // namespace
+
 // Reads the three process-wide settings through the registry value class. That class
-// may trace and log: g_dynamicLogging is no longer 0 by then, so the traces it makes do
-// not come back here.
+// traces, and its traces come back here on this thread: they find the load under way
+// and run untraced. g_dynamicLogging is set once, to its final value, so another
+// thread never takes a load still under way for "off"; two threads that load at once
+// read the same values.
 bool CQRVLoggingConfig::loadDynamicSettings() const
 {
+    if (t_bLoadingDynamicSettings)
+        return false;
+    struct Loading {
+        Loading() noexcept { t_bLoadingDynamicSettings = true; }
+        ~Loading() { t_bLoadingDynamicSettings = false; }
+    } loading;
+    int nDynamic = 2;
+    bool bResult = false;
     try {
-        g_dynamicLogging = 2;
         auto readSetting = [](const wchar_t* szName, DWORD& dwValue) {
             CQRVRegistryDword setting(HKEY_LOCAL_MACHINE, CQRVWCharString(s_szLogsKey), CQRVWCharString(szName),
                                       KEY_READ);
             return setting.getValue(dwValue, false);
         };
         DWORD dwValue = 0;
-        if (!readSetting(L"DynamicLogging", dwValue))
-            return false;
-        if (dwValue == 1)
-            g_dynamicLogging = 1;
-        if (readSetting(L"MaxLogFileNum", dwValue))
-            g_maxLogFileNum = dwValue;
-        if (readSetting(L"MaxLogFileSize", dwValue))
-            g_maxLogFileSize = dwValue;
-        return true;
+        if (readSetting(L"DynamicLogging", dwValue)) {
+            if (dwValue == 1)
+                nDynamic = 1;
+            if (readSetting(L"MaxLogFileNum", dwValue))
+                g_maxLogFileNum = dwValue;
+            if (readSetting(L"MaxLogFileSize", dwValue))
+                g_maxLogFileSize = dwValue;
+            bResult = true;
+        }
     } catch (...) {
-        return false;
+        bResult = false;
     }
+    g_dynamicLogging = nDynamic;
+    return bResult;
 }
 
 bool qrvGetModuleBaseName(std::wstring& strName)

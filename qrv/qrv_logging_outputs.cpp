@@ -5,6 +5,7 @@
 
 #include <cwchar>
 
+#include "internal/qrv_lock.h"
 #include "internal/qrv_unique_handle.h"
 #include "qrv_logging_config.h"
 
@@ -109,6 +110,11 @@ struct LineWrite {
 // meanwhile, and each line still goes to the end of the file in one write; renaming or
 // deleting it waits until the traced call returns (this process's own rotation closes
 // it first).
+//
+// Shared by every thread: the open file, its path, the hold count, the rotation
+// counters (g_bytesWritten, g_rotations) and the rotation's staging counter are touched
+// only under m_lock, which each line holds from opening the file to the end of its
+// rotation, so no other thread's line comes between a line and the rotation it causes.
 class LogFileHolder {
 public:
     // Never destroyed: records may be written while the process's statics go away. The
@@ -120,11 +126,13 @@ public:
     }
 
     // Appends strLine at the end of the file at strPath. strFolder (empty when the path
-    // has none) is made, one level, when the file can't be opened as it is.
-    LineWrite append(const std::wstring& strPath, const std::wstring& strFolder, const std::wstring& strLine)
+    // has none) is made, one level, when the file can't be opened as it is. A full line
+    // counts towards the rotation limit and may rotate the file.
+    LineWrite append(const std::wstring& strPath, const std::wstring& strFolder, const std::wstring& strLine,
+                     bool bFullLine)
     {
         LineWrite result;
-        EnterCriticalSection(&m_lock);
+        qrv_detail::LockGuard guard(m_lock);
         try {
             if (!isCurrent(strPath))
                 open(strPath, strFolder);
@@ -134,6 +142,10 @@ public:
                 const DWORD cbLine = static_cast<DWORD>(strLine.size() * sizeof(wchar_t));
                 result.bWhole = ::WriteFile(m_file.get(), strLine.data(), cbLine, &result.cbWritten, nullptr) &&
                                 result.cbWritten == cbLine;
+                if (bFullLine) {
+                    g_bytesWritten += result.cbWritten;
+                    rotateLocked(strPath);
+                }
             }
             // A line the file did not take drops it too: the next line opens it afresh.
             if (m_nHolds == 0 || !result.bWhole)
@@ -141,34 +153,23 @@ public:
         } catch (...) {
             closeLocked();
         }
-        LeaveCriticalSection(&m_lock);
         return result;
     }
 
-    // Closes the file, so that it can be renamed and the next line opens it anew.
-    void release()
+    void beginHold() noexcept
     {
-        EnterCriticalSection(&m_lock);
-        closeLocked();
-        LeaveCriticalSection(&m_lock);
-    }
-
-    void beginHold()
-    {
-        EnterCriticalSection(&m_lock);
+        qrv_detail::LockGuard guard(m_lock);
         ++m_nHolds;
-        LeaveCriticalSection(&m_lock);
     }
-    void endHold()
+    void endHold() noexcept
     {
-        EnterCriticalSection(&m_lock);
+        qrv_detail::LockGuard guard(m_lock);
         if (--m_nHolds == 0)
             closeLocked();
-        LeaveCriticalSection(&m_lock);
     }
 
 private:
-    LogFileHolder() : m_nHolds(0) { InitializeCriticalSection(&m_lock); }
+    LogFileHolder() : m_nHolds(0), m_ulStagings(0) {}
 
     void closeLocked() noexcept
     {
@@ -205,9 +206,50 @@ private:
         m_strPath = strPath;
     }
 
-    CRITICAL_SECTION m_lock;
-    long m_nHolds;          // holds in force (nested traced calls, and other threads')
-    std::wstring m_strPath; // the path the open file was opened by
+    // Invariant: every line is in exactly one file, and the numbered files hold the
+    // earlier lines in order (".1" the newest of them). Runs once this process has
+    // written more than the limit since its last rotation; each step is a rename that
+    // leaves that true if the process is killed after it.
+    void rotateLocked(const std::wstring& strPath)
+    {
+        if (g_maxLogFileSize == 0 || g_maxLogFileNum == 0 || g_bytesWritten / 1024 <= g_maxLogFileSize)
+            return;
+        // This process's own handle would stop the rename; the next line opens the file
+        // that is then live.
+        closeLocked();
+        // 1. The live file moves to a name of this rotation's own, in one rename that
+        //    fails while any other handle is open on it (every writer of the log opens
+        //    it without delete sharing). Then nothing has moved and the counters stay,
+        //    so the next line tries again.
+        const std::wstring strStaged = strPath + L"." + std::to_wstring(::GetCurrentProcessId()) + L"-" +
+                                       std::to_wstring(++m_ulStagings) + L".rotating";
+        if (!::MoveFileExW(strPath.c_str(), strStaged.c_str(), 0))
+            return;
+        // 2. Only now the older generations move up, the oldest first; the oldest one
+        //    kept is replaced.
+        const unsigned long ulTop = g_rotations < g_maxLogFileNum - 1 ? g_rotations : g_maxLogFileNum - 1;
+        for (unsigned long i = ulTop; i >= 1; --i)
+            ::MoveFileExW(generation(strPath, i).c_str(), generation(strPath, i + 1).c_str(),
+                          MOVEFILE_REPLACE_EXISTING);
+        // 3. The staged file becomes ".1". Where a reader holds ".1" (it could not move
+        //    either), it goes back to the live name unless another program has made a
+        //    new live file meanwhile; then it stays under its staged name, whole.
+        if (!::MoveFileExW(strStaged.c_str(), generation(strPath, 1).c_str(), MOVEFILE_REPLACE_EXISTING) &&
+            ::MoveFileExW(strStaged.c_str(), strPath.c_str(), 0))
+            return;
+        ++g_rotations;
+        g_bytesWritten = 0;
+    }
+
+    static std::wstring generation(const std::wstring& strPath, unsigned long ulNumber)
+    {
+        return strPath + L"." + std::to_wstring(ulNumber);
+    }
+
+    qrv_detail::CriticalSection m_lock; // the writers' lock: guards every member below
+    long m_nHolds;                      // holds in force (nested traced calls, and other threads')
+    unsigned long m_ulStagings;         // rotations tried, for the staged file's name
+    std::wstring m_strPath;             // the path the open file was opened by
     qrv_detail::UniqueFile m_file;
 };
 
@@ -280,34 +322,12 @@ bool CQRVLoggingOutputText::appendLine(CQRVLogRecord& record, const std::wstring
     if (!bHaveFolder && bFullLine)
         return false;
 
-    const LineWrite written = LogFileHolder::instance().append(record.logFilePath, strFolder, strLine);
+    const LineWrite written = LogFileHolder::instance().append(record.logFilePath, strFolder, strLine, bFullLine);
     if (!written.bOpened)
         return false;
-
-    if (bFullLine) {
-        g_bytesWritten += written.cbWritten;
-        rotate(record.logFilePath);
-    }
     // A line the file did not take whole is reported as not written, so the log object
     // keeps `logged` false and a later catch may try again.
     return written.bWhole;
-}
-
-void CQRVLoggingOutputText::rotate(const std::wstring& strPath)
-{
-    if (g_maxLogFileSize == 0 || g_maxLogFileNum == 0 || g_bytesWritten / 1024 <= g_maxLogFileSize)
-        return;
-    LogFileHolder::instance().release(); // the next line opens the new file
-    for (unsigned long i = g_rotations; i >= 1; --i) {
-        if (i == g_maxLogFileNum)
-            continue;
-        const std::wstring strFrom = strPath + L"." + std::to_wstring(i);
-        const std::wstring strTo = strPath + L"." + std::to_wstring(i + 1);
-        ::MoveFileExW(strFrom.c_str(), strTo.c_str(), MOVEFILE_REPLACE_EXISTING);
-    }
-    ::MoveFileExW(strPath.c_str(), (strPath + L".1").c_str(), MOVEFILE_REPLACE_EXISTING);
-    ++g_rotations;
-    g_bytesWritten = 0;
 }
 
 bool CQRVLoggingOutputText::write(CQRVLogRecord& record)

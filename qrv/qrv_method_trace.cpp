@@ -27,7 +27,8 @@ CQRVMethodTrace::CQRVMethodTrace(const wchar_t* objectName, const wchar_t* funct
 {
     qrv_detail::LastErrorKeeper keep;
     try {
-        // The check below and the ENTRY record it leads to see one state of the settings.
+        // The check below and the ENTRY record it leads to look for a settings change
+        // once, as one record of this thread.
         QRVLoggingConfigRecordScope oneState;
         CQRVLoggingConfig config;
         if (g_dynamicLogging == 0)

@@ -2,6 +2,7 @@
 // the key's export and import.
 #include "qrv_registry_file.h"
 
+#include "internal/qrv_profile_path.h"
 #include "internal/qrv_registry_detail.h"
 #include "internal/qrv_unique_handle.h"
 #include "qrv_dbllist.h"
@@ -473,8 +474,10 @@ void CQRVRegistryFile::addEntry(SectionEntries& entries, const CQRVRegistryValen
     }
 }
 
+// The name is resolved once, as CQRVIni resolves it: the fast reader, the writer of
+// new files and the profile functions all reach the same file.
 CQRVRegistryFile::CQRVRegistryFile(const CQRVWCharString& szFileName)
-    : m_szFileName(szFileName)
+    : m_szFileName(qrv_detail::profileFilePath(szFileName))
 {
 }
 

@@ -1,6 +1,11 @@
 // The registry-held logging configuration and the filter it drives.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <vector>
+#include <iostream>
+#include <thread>
+
 #include "qrv_logging_config.h"
 #include "qrv_protocol.h"
 #include "qrv_test_support.h"
@@ -210,4 +215,107 @@ TEST(LoggingConfigTest, ChangesWhileRunningReachTheNextRecord)
     EXPECT_EQ(0x1B, config.getLogDetail());
     EXPECT_TRUE(writeKind(lkWarning));
     EXPECT_EQ(3u, capture.lines().size());
+}
+
+// "Logging" switched off and on again while two threads keep logging and a third holds
+// a record in flight (its change check done): every record begun after a switch, on
+// every thread, follows it. The phase moves on only once the registry has the change;
+// a record counts for the phase it began and ended in.
+TEST(LoggingConfigThreadsTest, ASwitchReachesEveryRecordBegunAfterIt)
+{
+    QRVLogCapture capture;
+    enum { kOn, kOff, kOnAgain, kPhases };
+    const long kPerPhase = 300;
+    std::atomic<int> phase(kOn);
+    std::atomic<bool> stop(false);
+    std::atomic<long> begun[2][kPhases] = {};
+    std::atomic<long> logged[2][kPhases] = {};
+    auto busy = [&](int thread) {
+        while (!stop) {
+            const int now = phase;
+            CQRVLogWarning record(L"busy", thread, RESULT_ERROR_CODE, nullptr, nullptr, nullptr, 0);
+            if (phase != now)
+                continue; // a switch came while the record was written: it may go either way
+            ++begun[thread][now];
+            if (record.logged)
+                ++logged[thread][now];
+        }
+    };
+    std::atomic<bool> inFlight(false);
+    std::thread holder([&] {
+        QRVLoggingConfigRecordScope record;
+        EXPECT_TRUE(CQRVLoggingConfig().isLoggingEnabled());
+        inFlight = true;
+        while (!stop)
+            Sleep(1);
+    });
+    std::thread first(busy, 0);
+    std::thread second(busy, 1);
+    auto waitForRecords = [&](int now) {
+        for (int i = 0; i < 60000 && (begun[0][now] < kPerPhase || begun[1][now] < kPerPhase || !inFlight); ++i)
+            Sleep(1);
+    };
+    waitForRecords(kOn);
+    capture.setDword(L"Logging", 0);
+    phase = kOff;
+    EXPECT_FALSE(writeKind(lkWarning)) << "this thread, with records in flight on three others";
+    waitForRecords(kOff);
+    capture.setDword(L"Logging", 1);
+    phase = kOnAgain;
+    EXPECT_TRUE(writeKind(lkWarning));
+    waitForRecords(kOnAgain);
+    stop = true;
+    first.join();
+    second.join();
+    holder.join();
+
+    for (int thread = 0; thread < 2; ++thread) {
+        SCOPED_TRACE(::testing::Message() << "thread " << thread);
+        for (int now = kOn; now < kPhases; ++now) {
+            const long nBegun = begun[thread][now];
+            const long nLogged = logged[thread][now];
+            SCOPED_TRACE(::testing::Message() << "phase " << now << ": " << nLogged << " of " << nBegun
+                                              << " records logged");
+            EXPECT_GE(nBegun, kPerPhase);
+            EXPECT_EQ(now == kOff ? 0 : nBegun, nLogged);
+        }
+    }
+    std::cout << "records begun (on, off, on again): " << begun[0][kOn] + begun[1][kOn] << ", "
+              << begun[0][kOff] + begun[1][kOff] << ", " << begun[0][kOnAgain] + begun[1][kOnAgain] << "\n";
+}
+
+// The logs key refusing this process (an empty DACL) when a change makes the settings
+// be read again is not "missing" for good: once it opens again, with nothing changed on
+// the watched path but its security (which no watch reports), the next record reads it.
+TEST(LoggingConfigTest, AKeyThatFailsToOpenIsReadAgainUntilItOpens)
+{
+    QRVLogCapture capture;
+    EXPECT_TRUE(writeKind(lkWarning));
+    HKEY h = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_LOCAL_MACHINE, CQRVLoggingConfig::s_szLogsKey, 0,
+                                           READ_CONTROL | WRITE_DAC | KEY_SET_VALUE, &h));
+    DWORD cbSaved = 0;
+    RegGetKeySecurity(h, DACL_SECURITY_INFORMATION, nullptr, &cbSaved);
+    std::vector<BYTE> saved(cbSaved);
+    ASSERT_EQ(ERROR_SUCCESS, RegGetKeySecurity(h, DACL_SECURITY_INFORMATION, saved.data(), &cbSaved));
+    ACL empty;
+    ASSERT_TRUE(InitializeAcl(&empty, sizeof(empty), ACL_REVISION));
+    SECURITY_DESCRIPTOR denyAll;
+    ASSERT_TRUE(InitializeSecurityDescriptor(&denyAll, SECURITY_DESCRIPTOR_REVISION));
+    ASSERT_TRUE(SetSecurityDescriptorDacl(&denyAll, TRUE, &empty, FALSE));
+    ASSERT_EQ(ERROR_SUCCESS, RegSetKeySecurity(h, DACL_SECURITY_INFORMATION, &denyAll));
+    const DWORD touch = 1; // a change: the next record reads the settings again
+    RegSetValueExW(h, L"Touch", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&touch), sizeof(touch));
+    HKEY probe = nullptr;
+    const LONG rc = RegOpenKeyExW(HKEY_LOCAL_MACHINE, CQRVLoggingConfig::s_szLogsKey, 0, KEY_READ, &probe);
+    if (probe)
+        RegCloseKey(probe);
+    const bool bLoggedWhileDenied = writeKind(lkWarning);
+    ASSERT_EQ(ERROR_SUCCESS, RegSetKeySecurity(h, DACL_SECURITY_INFORMATION, saved.data()));
+    EXPECT_EQ(ERROR_ACCESS_DENIED, rc);
+    EXPECT_FALSE(bLoggedWhileDenied) << "a key that does not open has no values";
+    EXPECT_TRUE(writeKind(lkWarning)) << "read again once it opens";
+    EXPECT_EQ(2u, capture.lines().size());
+    RegDeleteValueW(h, L"Touch");
+    RegCloseKey(h);
 }

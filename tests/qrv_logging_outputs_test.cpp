@@ -2,7 +2,10 @@
 // the dispatcher's result and rotation.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cwctype>
+#include <iostream>
+#include <thread>
 
 #include "qrv_logging_config.h"
 #include "qrv_logging_outputs.h"
@@ -262,4 +265,225 @@ TEST(LoggingOutputTextTest, RotationSettingsNeedDynamicLogging)
     EXPECT_EQ(2, g_dynamicLogging);
     EXPECT_EQ(1ul, g_maxLogFileNum);
     EXPECT_EQ(10240ul, g_maxLogFileSize);
+}
+
+namespace {
+
+bool fileExists(const std::wstring& path)
+{
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::wstring generation(const std::wstring& path, unsigned long number)
+{
+    return path + L"." + std::to_wstring(number);
+}
+
+// Staged files a rotation left behind (there should be none).
+bool anyStagedFile(const std::wstring& path)
+{
+    WIN32_FIND_DATAW found;
+    HANDLE h = FindFirstFileW((path + L".*.rotating").c_str(), &found);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    FindClose(h);
+    return true;
+}
+
+// A log file's lines; the file must start with one byte-order mark and hold no other.
+std::vector<std::wstring> logLines(const std::wstring& path)
+{
+    const std::vector<unsigned char> bytes = qrvtest::readFile(path);
+    std::vector<std::wstring> lines;
+    EXPECT_TRUE(bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) << "no byte-order mark";
+    std::wstring line;
+    for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
+        const wchar_t unit = static_cast<wchar_t>(bytes[i] | (bytes[i + 1] << 8));
+        EXPECT_NE(0xFEFF, unit) << "a second mark";
+        line += unit;
+        if (line.size() >= 2 && line.compare(line.size() - 2, 2, L"\r\n") == 0) {
+            lines.push_back(line.substr(0, line.size() - 2));
+            line.clear();
+        }
+    }
+    EXPECT_TRUE(line.empty()) << "a cut line";
+    return lines;
+}
+
+// The number after `"<tag>` in a warning line of that tag, or -1.
+long numberAfter(const std::wstring& line, wchar_t tag)
+{
+    const size_t at = line.find(std::wstring(L"\"") + tag);
+    return at == std::wstring::npos ? -1 : std::wcstol(line.c_str() + at + 2, nullptr, 10);
+}
+
+// file_holder (tests/probes) holding a file open as another program that writes the
+// log does: reading and writing shared, deleting and renaming not.
+class HeldByAnotherProcess {
+public:
+    explicit HeldByAnotherProcess(const std::wstring& path) : m_path(path)
+    {
+        wchar_t module[MAX_PATH] = {0};
+        GetModuleFileNameW(nullptr, module, MAX_PATH);
+        std::wstring program(module);
+        program.erase(program.find_last_of(L"\\/") + 1);
+        std::wstring command = L"\"" + program + L"probes\\file_holder.exe\" \"" + path + L"\" write";
+        STARTUPINFOW si = {};
+        si.cb = sizeof(si);
+        if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si,
+                            &m_process))
+            return;
+        for (int i = 0; i < 1000 && !held(); ++i)
+            Sleep(10);
+    }
+    ~HeldByAnotherProcess() { letGo(); }
+
+    // Nobody else may take the file for deleting while another handle refuses it.
+    bool held() const
+    {
+        HANDLE h = CreateFileW(m_path.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                               nullptr, OPEN_EXISTING, 0, nullptr);
+        if (h == INVALID_HANDLE_VALUE)
+            return GetLastError() == ERROR_SHARING_VIOLATION;
+        CloseHandle(h);
+        return false;
+    }
+
+    void letGo()
+    {
+        if (!m_process.hProcess)
+            return;
+        TerminateProcess(m_process.hProcess, 0);
+        WaitForSingleObject(m_process.hProcess, 10000);
+        CloseHandle(m_process.hThread);
+        CloseHandle(m_process.hProcess);
+        m_process = PROCESS_INFORMATION();
+        for (int i = 0; i < 1000 && held(); ++i)
+            Sleep(10);
+    }
+
+private:
+    std::wstring m_path;
+    PROCESS_INFORMATION m_process = {};
+};
+
+} // namespace
+
+// One thread sits in a traced call (the log held open) writing short lines while
+// another writes long ones past "MaxLogFileSize": each rotation renames the live file,
+// so every numbered file holds one limit's worth of earlier lines, the live file never
+// grows past the limit, and each line is in exactly one file, in order.
+TEST(LoggingOutputRotationTest, EveryRotationRenamesTheLiveFileWhileAnotherThreadHoldsIt)
+{
+    QRVLogCapture capture;
+    capture.setDword(L"DynamicLogging", 1);
+    capture.setDword(L"MaxLogFileSize", 2);
+    capture.setDword(L"MaxLogFileNum", 1000); // every generation kept, to account for every line
+    ASSERT_TRUE(CQRVLoggingConfig().loadDynamicSettings());
+    const long kLongLines = 120;
+    std::atomic<bool> stop(false);
+    std::atomic<bool> inCall(false);
+    long shortLines = 0;
+    std::thread traced([&] {
+        CQRVMethodTrace call(L"CQRVHeld", L"busy", QRV_HERE);
+        EXPECT_TRUE(call.isTracing());
+        inCall = true;
+        while (!stop) {
+            qrvNote<CQRVLogWarning>((L"A" + std::to_wstring(shortLines++)).c_str(), 0, RESULT_ERROR_CODE, nullptr,
+                                    nullptr, nullptr, 0);
+            Sleep(1);
+        }
+    });
+    while (!inCall)
+        Sleep(1);
+    const std::wstring filler(500, L'b');
+    for (long i = 0; i < kLongLines; ++i)
+        qrvNote<CQRVLogWarning>((L"B" + std::to_wstring(i) + L" " + filler).c_str(), 0, RESULT_ERROR_CODE, nullptr,
+                                nullptr, nullptr, 0);
+    stop = true;
+    traced.join();
+
+    const std::wstring& path = capture.path();
+    const unsigned long rotations = g_rotations;
+    const unsigned long kLimit = 3 * 1024; // more than 2 KB in whole KB
+    const unsigned long kLongestLine = 1300;
+    EXPECT_GE(rotations, static_cast<unsigned long>(kLongLines * 1100 / (kLimit + kLongestLine)));
+    EXPECT_FALSE(fileExists(generation(path, rotations + 1)));
+    EXPECT_FALSE(anyStagedFile(path));
+    std::vector<std::wstring> lines;
+    for (unsigned long number = rotations; number >= 1; --number) {
+        SCOPED_TRACE(::testing::Message() << "generation " << number);
+        const unsigned long size = static_cast<unsigned long>(qrvtest::readFile(generation(path, number)).size());
+        EXPECT_GE(size, kLimit + 2) << "rotated before the limit";
+        EXPECT_LT(size, kLimit + 2 + kLongestLine) << "grew past the limit";
+        const auto more = logLines(generation(path, number));
+        lines.insert(lines.end(), more.begin(), more.end());
+    }
+    // The live file holds what was written since the last rotation (none if the last
+    // line rotated).
+    const size_t liveSize = qrvtest::readFile(path).size();
+    EXPECT_EQ(g_bytesWritten == 0 ? 0 : g_bytesWritten + 2, liveSize);
+    if (liveSize > 0) {
+        const auto live = logLines(path);
+        lines.insert(lines.end(), live.begin(), live.end());
+    }
+
+    long nextA = 0;
+    long nextB = 0;
+    for (const std::wstring& line : lines) {
+        if (numberAfter(line, L'A') >= 0)
+            EXPECT_EQ(nextA++, numberAfter(line, L'A')) << "short line lost, repeated or out of order";
+        else
+            EXPECT_EQ(nextB++, numberAfter(line, L'B')) << "long line lost, repeated or out of order";
+    }
+    EXPECT_EQ(shortLines, nextA);
+    EXPECT_EQ(kLongLines, nextB);
+    std::cout << "rotations " << rotations << ", lines " << lines.size() << " (" << nextA << " short, " << nextB
+              << " long), live file " << liveSize << " bytes\n";
+}
+
+// While another process holds the live log (as a program of its own in a traced call
+// does), no rotation can rename it: nothing moves, the lines go on into the live
+// file, and the first line after it lets go rotates, the held lines becoming ".1".
+TEST(LoggingOutputRotationTest, NoGenerationMovesWhileAnotherProcessHoldsTheLog)
+{
+    QRVLogCapture capture;
+    capture.setDword(L"DynamicLogging", 1);
+    capture.setDword(L"MaxLogFileSize", 1);
+    capture.setDword(L"MaxLogFileNum", 3);
+    ASSERT_TRUE(CQRVLoggingConfig().loadDynamicSettings());
+    const std::wstring& path = capture.path();
+    const std::wstring filler(500, L'h');
+    long next = 0;
+    auto writeLine = [&] {
+        qrvNote<CQRVLogWarning>((L"H" + std::to_wstring(next++) + L" " + filler).c_str(), 0, RESULT_ERROR_CODE,
+                                nullptr, nullptr, nullptr, 0);
+    };
+    while (g_rotations == 0 && next < 10)
+        writeLine();
+    ASSERT_EQ(1ul, g_rotations);
+    writeLine();
+    const auto firstGeneration = qrvtest::readFile(generation(path, 1));
+
+    HeldByAnotherProcess holder(path);
+    ASSERT_TRUE(holder.held()) << "file_holder did not take the log";
+    const long heldFrom = next - 1;
+    for (int i = 0; i < 6; ++i)
+        writeLine(); // each of these is past the limit and tries to rotate
+    EXPECT_EQ(1ul, g_rotations);
+    EXPECT_EQ(firstGeneration, qrvtest::readFile(generation(path, 1))) << "\".1\" moved";
+    EXPECT_FALSE(fileExists(generation(path, 2)));
+    EXPECT_FALSE(anyStagedFile(path));
+    EXPECT_EQ(7u, logLines(path).size());
+
+    holder.letGo();
+    writeLine();
+    EXPECT_EQ(2ul, g_rotations);
+    EXPECT_EQ(firstGeneration, qrvtest::readFile(generation(path, 2)));
+    EXPECT_FALSE(fileExists(path)) << "the next line starts the live file";
+    EXPECT_FALSE(anyStagedFile(path));
+    const auto rotated = logLines(generation(path, 1));
+    ASSERT_EQ(8u, rotated.size());
+    for (long i = 0; i < 8; ++i)
+        EXPECT_EQ(heldFrom + i, numberAfter(rotated[i], L'H'));
 }

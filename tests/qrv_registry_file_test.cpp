@@ -1021,3 +1021,57 @@ TEST_F(RegistryFileTest, MalformedFilesChangeOnlyTheKeysTheyName)
     std::cout << "[ size     ] " << files.size() << " malformed files" << std::endl;
 }
 
+
+// A file name that is not a full path means one file, in the Windows folder, for the
+// export, the import and a second export into it: a bare name and one with a folder,
+// each with a key whose file the import reads in one go and with one whose TAB sends
+// it through the profile functions.
+TEST(RegistryFileNameTest, NamesWithoutAFullPathMeanOneFileInTheWindowsFolder)
+{
+    wchar_t windows[MAX_PATH] = {0};
+    ASSERT_NE(0u, GetWindowsDirectoryW(windows, MAX_PATH));
+    const std::wstring tag = std::to_wstring(GetCurrentProcessId());
+    const std::wstring subFolder = L"qrvtest_sub_" + tag;
+    struct Row {
+        std::wstring name;   // as the caller gives it
+        const wchar_t* text; // the REG_SZ value
+    } rows[] = {
+        { L"qrvtest_bare_" + tag + L".txt", L"plain" },
+        { L"qrvtest_bare_" + tag + L".txt", L"tab\there" },
+        { subFolder + L"\\x.txt", L"plain" },
+        { subFolder + L"\\x.txt", L"tab\there" },
+    };
+    QRVLogCapture log;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(::testing::Message() << "file " << std::string(row.name.begin(), row.name.end()) << ", text "
+                                          << std::string(row.text, row.text + wcslen(row.text)));
+        const std::wstring inWindows = std::wstring(windows) + L"\\" + row.name;
+        QRVTestKey first(L"BareNameFirst");
+        QRVTestKey second(L"BareNameSecond");
+        ASSERT_TRUE(qrvtest::setString(HKEY_CURRENT_USER, first.path(), L"Text", row.text));
+        ASSERT_TRUE(qrvtest::setDword(HKEY_CURRENT_USER, first.sub(L"Sub"), L"Count", 7));
+        ASSERT_TRUE(qrvtest::setString(HKEY_CURRENT_USER, second.path(), L"Other", L"second"));
+
+        CQRVRegistryKey firstKey(HKEY_CURRENT_USER, CQRVWCharString(first.path().c_str()), KEY_READ);
+        CQRVRegistryKey secondKey(HKEY_CURRENT_USER, CQRVWCharString(second.path().c_str()), KEY_READ);
+        const CQRVWCharString name(row.name.c_str());
+        ASSERT_TRUE(firstKey.exportKey(name, CQRVRegistryFile::kTextFormat, true));
+        // Without overwrite, the second key's entries go into the same file.
+        ASSERT_TRUE(secondKey.exportKey(name, CQRVRegistryFile::kTextFormat, false));
+        EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(inWindows.c_str())) << "not in the Windows folder";
+        EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(row.name.c_str())) << "a copy in the current folder";
+
+        qrvtest::deleteTree(HKEY_CURRENT_USER, first.path());
+        qrvtest::deleteTree(HKEY_CURRENT_USER, second.path());
+        ASSERT_TRUE(firstKey.importKey(name, CQRVRegistryFile::kTextFlags));
+        std::wstring text;
+        DWORD count = 0;
+        EXPECT_TRUE(qrvtest::getString(HKEY_CURRENT_USER, first.path(), L"Text", text) && text == row.text);
+        EXPECT_TRUE(qrvtest::getDword(HKEY_CURRENT_USER, first.sub(L"Sub"), L"Count", count) && count == 7);
+        EXPECT_TRUE(qrvtest::getString(HKEY_CURRENT_USER, second.path(), L"Other", text) && text == L"second");
+
+        EXPECT_TRUE(DeleteFileW(inWindows.c_str()));
+        RemoveDirectoryW((std::wstring(windows) + L"\\" + subFolder).c_str());
+    }
+    EXPECT_TRUE(log.lines().empty());
+}

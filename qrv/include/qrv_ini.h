@@ -2,8 +2,11 @@
 // functions. The object holds only the file's path; every call goes to the file, so
 // nothing is cached and the object may be dropped at any time. Operations report a
 // failure by logging it and returning false; nothing is raised to the caller.
-// A path without a folder is looked up by Windows in the Windows folder, not in the
-// current directory.
+// A name that is not a full path (no drive letter, not a UNC path), with or without
+// folders, is taken relative to the Windows folder, where the profile functions look
+// for such a name: "x.ini" is "%WINDIR%\x.ini" and "sub\x.ini" "%WINDIR%\sub\x.ini",
+// for every operation. The object may be used by one thread at a time; two objects on
+// one file are as safe as the profile functions.
 #pragma once
 
 #include "qrv_dbllist.h"

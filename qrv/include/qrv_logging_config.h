@@ -12,7 +12,8 @@
 
 #include "qrv_logging.h"
 
-// Process-wide settings read once by loadDynamicSettings.
+// Process-wide settings read once by loadDynamicSettings (by the process's first
+// traced call, on whichever thread) and read by every thread without a lock.
 extern int g_dynamicLogging;           // 0 not read yet, 1 on, 2 off
 extern unsigned long g_maxLogFileNum;  // rotated files kept; 0 disables rotation
 extern unsigned long g_maxLogFileSize; // KB written before rotating; 0 disables rotation
@@ -50,16 +51,15 @@ public:
 };
 
 // Held while one record is filtered and written: the registry's change signal is
-// checked once, at the record's first read, not again for every value it reads.
+// checked once, at the record's first read, not again for every value it reads. The
+// bookkeeping is the calling thread's own: a record on one thread never makes another
+// thread's record skip its check.
 class QRVLoggingConfigRecordScope {
 public:
     QRVLoggingConfigRecordScope() noexcept;
     ~QRVLoggingConfigRecordScope();
     QRVLoggingConfigRecordScope(const QRVLoggingConfigRecordScope&) = delete;
     QRVLoggingConfigRecordScope& operator=(const QRVLoggingConfigRecordScope&) = delete;
-
-private:
-    bool m_bEntered;
 };
 
 // Parses "output,detail,location"; fields that are missing read as 0 or empty.

@@ -1,12 +1,16 @@
 // CQRVLoggingOutputs: runs one output per set bit of a log object's outputMask. Only
 // the text output writes: one UTF-16LE line per record appended to the log file, which
-// is rotated once this process has written more than "MaxLogFileSize" KB.
+// is rotated once this process has written more than "MaxLogFileSize" KB. Any number of
+// threads may write at once: each line, and the rotation it causes, is written under
+// one lock.
 #pragma once
 
 #include <string>
 
 #include "qrv_log_record.h"
 
+// Rotation counters, changed only under the text output's lock (read them when no
+// thread writes).
 extern unsigned long g_bytesWritten; // bytes this process wrote since the last rotation
 extern unsigned long g_rotations;    // rotations this process has done
 
@@ -23,7 +27,6 @@ public:
 
 private:
     bool appendLine(CQRVLogRecord& record, const std::wstring& strLine, bool bFullLine);
-    static void rotate(const std::wstring& strPath);
 };
 
 // While one is alive the text output keeps its log file open from one line to the next

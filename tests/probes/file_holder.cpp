@@ -1,6 +1,8 @@
 // Holds a file open the way another program would, for the fault tests of the patch
 // run: `file_holder <path>` opens it for reading with read sharing only (no write, no
-// delete sharing), prints "held" and sleeps; `file_holder` alone prints "running" and
+// delete sharing), prints "held" and sleeps; `file_holder <path> write` shares writing
+// too, as another program that writes the library's log holds it (others may still
+// append, but nobody may rename or delete it); `file_holder` alone prints "running" and
 // sleeps, a stand-in for the running service program. It exits by itself after two
 // minutes, in case the test that started it is gone.
 #include <windows.h>
@@ -11,8 +13,9 @@ int wmain(int argc, wchar_t** argv)
 {
     HANDLE hFile = INVALID_HANDLE_VALUE;
     if (argc > 1) {
-        hFile = ::CreateFileW(argv[1], GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                              nullptr);
+        const bool bShareWrite = argc > 2 && ::lstrcmpiW(argv[2], L"write") == 0;
+        const DWORD dwShare = FILE_SHARE_READ | (bShareWrite ? FILE_SHARE_WRITE : 0);
+        hFile = ::CreateFileW(argv[1], GENERIC_READ, dwShare, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (hFile == INVALID_HANDLE_VALUE) {
             std::printf("open failed: %lu\n", ::GetLastError());
             return 1;
