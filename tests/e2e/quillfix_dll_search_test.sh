@@ -16,7 +16,6 @@
 source "$(dirname "$0")/quillfix_e2e_lib.sh"
 
 PLANTED_DLL=${QRV_PLANTED_DLL:?QRV_PLANTED_DLL names the planted_dll probe}
-CAPTION='Quellant - Password Manager'
 SUCCESS_LINE="$MSG_1160 User select: 7"
 
 # System DLLs an installer loads or might load, directly or through the system's own
@@ -61,14 +60,10 @@ start_run() {
    echo $? >"$E2E_SCRATCH/rc") >/dev/null 2>&1 &
 }
 
-# answer_restart_no: the restart question, answered No (within 20 s).
+# answer_restart_no: the restart question, answered No.
 answer_restart_no() {
-  local id="" i
-  for i in $(seq 1 100); do
-    id=$(xdotool search --name "^$CAPTION\$" 2>/dev/null | head -n 1)
-    [ -n "$id" ] && break
-    sleep 0.2
-  done
+  local id
+  id=$(wait_box)
   if [ -z "$id" ]; then
     fail "no restart question"
     return
@@ -76,22 +71,10 @@ answer_restart_no() {
   xdotool key --window "$id" n 2>/dev/null
 }
 
+# wait_run: the run's end; the next run starts with its background programs started
+# again from a folder with nothing planted.
 wait_run() {
-  local i
-  for i in $(seq 1 150); do
-    [ -s "$E2E_SCRATCH/rc" ] && break
-    sleep 0.2
-  done
-  if [ ! -s "$E2E_SCRATCH/rc" ]; then
-    fail "quillfix.exe did not end"
-    wineserver -k
-  elif [ "$(cat "$E2E_SCRATCH/rc")" != 0 ]; then
-    fail "quillfix.exe exited with $(cat "$E2E_SCRATCH/rc")"
-  fi
-  # The next run starts with a fresh wineserver (no key left over from this run's
-  # box), its background programs started again from a folder with nothing planted.
-  wineserver -k >/dev/null 2>&1
-  wineserver -w >/dev/null 2>&1
+  wait_exit
   "$WINE" cmd /c exit >/dev/null 2>&1
 }
 

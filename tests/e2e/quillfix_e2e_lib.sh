@@ -205,3 +205,38 @@ check_untouched_machine() {
 
 # decode_log <file>: the UTF-16 patch log as UTF-8 lines (zero units and CR dropped).
 decode_log() { iconv -f UTF-16LE -t UTF-8 "$1" | tr -d '\000\r' | sed '1s/^\xEF\xBB\xBF//'; }
+
+# -- interactive runs (a display of the test's own) -------------------------------------
+CAPTION='Quellant - Password Manager'
+
+# wait_box: the window id of the box with the product's caption, empty after 20 s.
+wait_box() {
+  local id="" i
+  for i in $(seq 1 100); do
+    id=$(xdotool search --name "^$CAPTION\$" 2>/dev/null | head -n 1)
+    [ -n "$id" ] && break
+    sleep 0.2
+  done
+  printf '%s' "$id"
+}
+
+# wait_exit: waits (30 s at most) for the exit code that a run started in the background
+# wrote to <scratch>/rc, which must be 0.
+wait_exit() {
+  local i
+  for i in $(seq 1 150); do
+    [ -s "$E2E_SCRATCH/rc" ] && break
+    sleep 0.2
+  done
+  if [ ! -s "$E2E_SCRATCH/rc" ]; then
+    fail "quillfix.exe did not end"
+    wineserver -k
+  elif [ "$(cat "$E2E_SCRATCH/rc")" != 0 ]; then
+    fail "quillfix.exe exited with $(cat "$E2E_SCRATCH/rc")"
+  fi
+  # A key sent to a box can outlive it in Wine's input state and answer the next
+  # box at once: every run starts with a fresh wineserver.
+  wineserver -k >/dev/null 2>&1
+  wineserver -w >/dev/null 2>&1
+  wineserver -p >/dev/null 2>&1
+}

@@ -6,7 +6,6 @@
 # session when asked to restart).
 source "$(dirname "$0")/quillfix_e2e_lib.sh"
 
-CAPTION='Quellant - Password Manager'
 MSG_1161_DE='Die Deinstallation des Patches ist abgeschlossen. Starten Sie das System neu, damit die Änderungen wirksam werden.'
 MSG_1161_JA='パッチのアンインストールが完了しました。変更を有効にするには、システムを再起動してください。'
 SHOTS=$E2E_SCRATCH/screenshots
@@ -39,39 +38,9 @@ start_quillfix() {
   fi
 }
 
-# wait_box: the window id of the box with the product's caption, empty after 20 s.
-wait_box() {
-  local id="" i
-  for i in $(seq 1 100); do
-    id=$(xdotool search --name "^$CAPTION\$" 2>/dev/null | head -n 1)
-    [ -n "$id" ] && break
-    sleep 0.2
-  done
-  printf '%s' "$id"
-}
-
 box_open() { [ -n "$(xdotool search --name "^$CAPTION\$" 2>/dev/null)" ]; }
 
 press() { xdotool key --window "$1" "$2" 2>/dev/null; sleep 0.7; }
-
-wait_exit() {
-  local i
-  for i in $(seq 1 100); do
-    [ -s "$E2E_SCRATCH/rc" ] && break
-    sleep 0.2
-  done
-  if [ ! -s "$E2E_SCRATCH/rc" ]; then
-    fail "quillfix.exe did not end"
-    wineserver -k
-  elif [ "$(cat "$E2E_SCRATCH/rc")" != 0 ]; then
-    fail "quillfix.exe exited with $(cat "$E2E_SCRATCH/rc")"
-  fi
-  # A key sent to a box can outlive it in Wine's input state and answer the next
-  # box at once: every run starts with a fresh wineserver.
-  wineserver -k >/dev/null 2>&1
-  wineserver -w >/dev/null 2>&1
-  wineserver -p >/dev/null 2>&1
-}
 
 # An OK box: the letters of Yes and No do nothing, Return presses OK.
 answer_ok_box() {
