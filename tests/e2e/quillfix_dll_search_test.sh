@@ -28,12 +28,7 @@ NAMES=(shcore shlwapi uxtheme dwmapi version cryptbase winmm imm32 comctl32 msvc
        windowscodecs msctf)
 
 # The interactive runs need a display of their own.
-Xvfb -displayfd 3 -screen 0 800x600x24 3>"$E2E_SCRATCH/display" >/dev/null 2>&1 &
-XVFB_PID=$!
-trap 'stop_prefix; kill "$XVFB_PID" 2>/dev/null' EXIT
-for _ in $(seq 1 50); do [ -s "$E2E_SCRATCH/display" ] && break; sleep 0.1; done
-[ -s "$E2E_SCRATCH/display" ] || { log "Xvfb did not start"; exit 1; }
-export DISPLAY=:$(head -n 1 "$E2E_SCRATCH/display")
+start_display
 
 make_prefix "$E2E_PREFIX"
 MARKER=$DRIVE_C/planted_dll_loads.txt

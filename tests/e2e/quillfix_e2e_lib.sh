@@ -209,6 +209,17 @@ decode_log() { iconv -f UTF-16LE -t UTF-8 "$1" | tr -d '\000\r' | sed '1s/^\xEF\
 # -- interactive runs (a display of the test's own) -------------------------------------
 CAPTION='Quellant - Password Manager'
 
+# start_display: an Xvfb display of this test's own (DISPLAY exported), stopped with the
+# prefix's wineserver when the script exits. Call it before the prefix is used.
+start_display() {
+  Xvfb -displayfd 3 -screen 0 800x600x24 3>"$E2E_SCRATCH/display" >/dev/null 2>&1 &
+  XVFB_PID=$!
+  trap 'stop_prefix; kill "$XVFB_PID" 2>/dev/null' EXIT
+  for _ in $(seq 1 50); do [ -s "$E2E_SCRATCH/display" ] && break; sleep 0.1; done
+  [ -s "$E2E_SCRATCH/display" ] || { log "Xvfb did not start"; exit 1; }
+  export DISPLAY=:$(head -n 1 "$E2E_SCRATCH/display")
+}
+
 # wait_box: the window id of the box with the product's caption, empty after 20 s.
 wait_box() {
   local id="" i

@@ -13,24 +13,22 @@ mkdir -p "$SHOTS"
 rm -f "$SHOTS"/*.png
 
 # A display of our own; Wine's desktop process must see it from the start.
-Xvfb -displayfd 3 -screen 0 800x600x24 3>"$E2E_SCRATCH/display" >/dev/null 2>&1 &
-XVFB_PID=$!
-trap 'stop_prefix; kill "$XVFB_PID" 2>/dev/null' EXIT
-for _ in $(seq 1 50); do [ -s "$E2E_SCRATCH/display" ] && break; sleep 0.1; done
-[ -s "$E2E_SCRATCH/display" ] || { log "Xvfb did not start"; exit 1; }
-export DISPLAY=:$(head -n 1 "$E2E_SCRATCH/display")
+start_display
 
 make_prefix "$E2E_PREFIX"
 
 # start_quillfix <LC_ALL value> <desktop|plain> [arguments]: runs in the background.
 # The desktop form draws the caption bar, which the screenshots need.
+DESKTOP_RUNS=0
 start_quillfix() {
   local locale=$1 mode=$2
   shift 2
   rm -f "$E2E_SCRATCH/rc"
   if [ "$mode" = desktop ]; then
-    # A desktop of its own per run: a desktop that is still closing is not reused.
-    (cd "$RUN_DIR" && LC_ALL=$locale "$WINE" explorer "/desktop=quillfix-${locale%%.*},640x480" quillfix.exe "$@" \
+    # A desktop of its own per run (the installation and the removal in one language
+    # too): a desktop that is still closing is not reused.
+    DESKTOP_RUNS=$((DESKTOP_RUNS + 1))
+    (cd "$RUN_DIR" && LC_ALL=$locale "$WINE" explorer "/desktop=quillfix-$DESKTOP_RUNS,640x480" quillfix.exe "$@" \
        >/dev/null 2>&1 </dev/null; echo $? >"$E2E_SCRATCH/rc") >/dev/null 2>&1 &
   else
     (cd "$RUN_DIR" && LC_ALL=$locale "$WINE" quillfix.exe "$@" \
