@@ -120,10 +120,7 @@ int promptAndLog(const CQRVWCharString& szCaption, const CQRVWCharString& szText
 
 // ---- restart (quillfix_restart.cpp) --------------------------------------------------
 
-// Asks string 1160 with Yes/No; Yes restarts the system. True when no restart was
-// asked for, otherwise whether the restart was started.
-bool offerRestart();
-// The same offer with another question (1161 after a removal). Returns
-// ERROR_SUCCESS_REBOOT_INITIATED when a restart was started, else
+// Asks uQuestionId (1160 after an installation, 1161 after a removal) with Yes/No; Yes
+// restarts the system. ERROR_SUCCESS_REBOOT_INITIATED when a restart was started, else
 // ERROR_SUCCESS_REBOOT_REQUIRED.
-int offerRestartAfter(UINT uQuestionId);
+int offerRestart(UINT uQuestionId);

@@ -56,6 +56,16 @@ bool stageNewFile(const wchar_t* pszSource, const wchar_t* pszStaged)
            ::FlushFileBuffers(staged.get());
 }
 
+// Deletes a staged copy, but only while the target holds a program: otherwise the
+// staged copy may be the only whole copy of one.
+void discardStaged(const wchar_t* pszStaged, const wchar_t* pszTarget)
+{
+    if (!fileExists(pszTarget))
+        return;
+    clearReadOnly(pszStaged);
+    ::DeleteFileW(pszStaged);
+}
+
 // The copy-failure line of the patch log (1121) or the removal's (1123) for the target.
 void logFileFailureLine(UINT uLineId, const CQRVWCharString& szTarget)
 {
@@ -133,24 +143,18 @@ bool replaceFile(const CQRVWCharString& szSource, const CQRVWCharString& szTarge
 
     // The new program already in place (a repeat run): no swap, so ".bak" keeps the
     // original; a staging file a killed run left beside it goes.
-    bool bInPlace = quillfix_swap::sameContents(pszSource, pszFull);
-    if (bInPlace || (stageNewFile(pszSource, textOrEmpty(szStaged)) &&
-                     quillfix_swap::swapIn(pszFull, textOrEmpty(szStaged), textOrEmpty(szBackup)))) {
-        if (bInPlace && fileExists(textOrEmpty(szStaged))) {
-            clearReadOnly(textOrEmpty(szStaged));
-            ::DeleteFileW(textOrEmpty(szStaged));
-        }
+    if (quillfix_swap::sameContents(pszSource, pszFull)) {
+        discardStaged(textOrEmpty(szStaged), pszFull);
         return true;
     }
+    if (stageNewFile(pszSource, textOrEmpty(szStaged)) &&
+        quillfix_swap::swapIn(pszFull, textOrEmpty(szStaged), textOrEmpty(szBackup)))
+        return true;
 
     // The swap put the old program back, or left it at ".bak": one more try to put it
-    // back. The staged copy (partial, refused or whole) goes only while the target holds
-    // a program; otherwise it may be the only whole copy of one.
+    // back before the staged copy (partial, refused or whole) may go.
     quillfix_swap::restoreMissingTarget(pszFull, textOrEmpty(szBackup));
-    if (fileExists(pszFull)) {
-        clearReadOnly(textOrEmpty(szStaged));
-        ::DeleteFileW(textOrEmpty(szStaged));
-    }
+    discardStaged(textOrEmpty(szStaged), pszFull);
     reportReplaceFailure(szFull);
     return false;
 }

@@ -150,5 +150,5 @@ int runPatch(const wchar_t* pszCommandLine)
     }
     // The lock is held to the end of the run: the patch log, opened by one writer at a
     // time, gets every run's line.
-    return offerRestartAfter(uQuestionId);
+    return offerRestart(uQuestionId);
 }
