@@ -23,7 +23,7 @@ reviewed=$(grep -v '^#' "$LIST" | awk 'NF { print tolower($1), $2 }' | sort -u)
 missing=$(comm -23 <(printf '%s\n' "$imports") <(printf '%s\n' "$reviewed"))
 if [ -n "$missing" ]; then
   echo "FAIL: $EXE imports functions that are not on the reviewed list of what Windows XP has:"
-  printf '  %s\n' $missing | paste - -
+  printf '%s\n' "$missing" | sed 's/^/  /'
   echo "Check each against XP SP2 (and XP x64 for the 64-bit build); look it up at run time"
   echo "(GetProcAddress) if XP lacks it, otherwise add it to $LIST."
   exit 1
