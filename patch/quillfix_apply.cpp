@@ -222,8 +222,10 @@ bool replaceFile(const CQRVWCharString& szSource, const CQRVWCharString& szTarge
         return true;
     }
 
-    // The swap put the old program back, or left it at ".bak": one more try to put it
-    // back before the staged copy (partial, refused or whole) may go.
+    // The swap put the old program back, or left it at its aside name: one more try to
+    // put it back (then, failing that, ".bak") before the staged copy (partial, refused
+    // or whole) may go.
+    quillfix_swap::restoreMissingTarget(pszFull, textOrEmpty(szAside));
     quillfix_swap::restoreMissingTarget(pszFull, textOrEmpty(szBackup));
     discardStaged(textOrEmpty(szStaged), pszFull);
     reportReplaceFailure(szFull);
