@@ -55,7 +55,8 @@ int runPatch(const wchar_t* pszCommandLine);
 int exitCodeFor(const wchar_t* pszCommandLine, int nResult);
 
 // The machine-wide run mutex, held from construction (waiting at most dwTimeout) to
-// destruction. A run that cannot have it within the wait touches no file.
+// release() or destruction. A run that cannot have it within the wait, or finds its name
+// taken by an object it may not use, touches no file.
 class QuillfixRunLock {
 public:
     explicit QuillfixRunLock(DWORD dwTimeout);
@@ -63,6 +64,8 @@ public:
     QuillfixRunLock(const QuillfixRunLock&) = delete;
     QuillfixRunLock& operator=(const QuillfixRunLock&) = delete;
     bool held() const { return m_bHeld; }
+    // Lets the next run in; the files and the record must be final by then.
+    void release();
 
 private:
     qrv_detail::UniqueHandleObj m_mutex;
@@ -70,6 +73,9 @@ private:
 };
 // How long a second run waits for the first: ten minutes.
 const DWORD kRunLockWait = 10 * 60 * 1000;
+// The mutex's name: after the program it guards, so that any later patch of the same
+// program waits for this one.
+extern const wchar_t kRunMutexName[];
 
 // ---- patch application (quillfix_apply.cpp) ------------------------------------------
 
@@ -81,8 +87,10 @@ CQRVWCharString makeCommonFilesPath(const CQRVWCharString& szName);
 // directory cannot be read.
 CQRVWCharString resolveInInstallDirectory(const CQRVWCharString& szName);
 // Copies szSource beside the target as "<target>.new", then swaps it in by renames,
-// the old target going to "<target>.bak". A target that already holds the new file
-// byte for byte is left as it is (and ".bak" with it): true. On failure (the new file
+// the old target going to "<target>.bak", or, when it is the patch's own program (see
+// patchProgramAt), to a throwaway name, ".bak" keeping the original. A target that
+// already holds the new file byte for byte is left as it is (and ".bak" with it):
+// true. On failure (the new file
 // missing, unreadable or empty, the disk full, the old file impossible to set aside)
 // the target holds the program it held, or the one a killed run left at ".bak";
 // string 1200 is shown and the 1121 line logged; false.
@@ -92,19 +100,34 @@ bool replaceFile(const CQRVWCharString& szSource, const CQRVWCharString& szTarge
 void reportReplaceFailure(const CQRVWCharString& szTarget);
 // Puts "<target>.bak" back at the target by the same swap, the patched program renamed
 // aside and deleted (at the next restart where it is running), then deletes the patch
-// record: ERROR_SUCCESS, and the caller offers the restart with string 1161. No ".bak":
-// string 1171, nothing changed, ERROR_PATCH_TARGET_NOT_FOUND. A failed restore: string
-// 1201 and the 1123 line, target and record kept, ERROR_INSTALL_FAILURE.
+// record as a tree: ERROR_SUCCESS, and the caller offers the restart with string 1161.
+// Only the patch's own program is replaced, and only by a non-empty ".bak"; a target
+// missing with ".bak" present (a run killed between its renames) gets ".bak" back; a
+// record whose program is no longer at the target (a removal killed after its swap)
+// is deleted alone. Another program at the target: string 1172, nothing changed,
+// ERROR_PATCH_TARGET_NOT_FOUND. No ".bak": string 1171, the same. An empty ".bak", a
+// program that cannot be hashed or a failed restore: string 1201 and the 1123 line,
+// target and record kept; a record that cannot be deleted: 1201 and the 1124 line;
+// ERROR_INSTALL_FAILURE.
 int removePatch(const CQRVWCharString& szTarget);
+// Whether the target is the program the patch put in place: the record exists and its
+// "fingerprint" matches the target (a record without one, from an earlier build, counts
+// as a match). ppUnknown when the target cannot be hashed with the stored algorithm.
+enum PatchProgram { ppNoRecord, ppOwn, ppChanged, ppUnknown };
+PatchProgram patchProgramAt(const CQRVWCharString& szTarget);
 // The removal's failure path: string 1201 shown and the 1123 line naming the target.
 void reportRestoreFailure(const CQRVWCharString& szTarget);
-// Writes "description" and "updated" under <suite key>\Patch\8103. Failures are
-// logged by the library and otherwise ignored.
-void recordPatch(const CQRVWCharString& szDescription, const CQRVWCharString& szFileName);
-// Deletes the key <suite key>\Patch\8103 (that key only). True when it is gone.
+// Writes "description", "updated" and "fingerprint" (of szTarget, "sha256:<hex>" or
+// "sha1:<hex>") under <suite key>\Patch\8103. Failures are logged by the library and
+// otherwise ignored.
+void recordPatch(const CQRVWCharString& szDescription, const CQRVWCharString& szFileName,
+                 const CQRVWCharString& szTarget);
+// Deletes the key <suite key>\Patch\8103 with whatever lies below it (SHDeleteKeyW).
+// True when it is gone; otherwise the library log records why.
 bool deletePatchRecord();
 // Appends the text and its terminating zero unit to patchlog.txt (FF FE first on a
-// new file). A log that cannot be opened loses the entry silently.
+// new file). A log held by another run's writer is retried for up to 5 s; a log that
+// cannot be opened loses the entry silently.
 void appendPatchLog(const CQRVWCharString& szText);
 
 // ---- messages (quillfix_messages.cpp) ------------------------------------------------

@@ -10,6 +10,8 @@
 #include "qrv_protocol.h"
 #include "qrv_registry_key.h"
 #include "qrv_registry_string.h"
+#include "internal/qrv_system_library.h"
+#include "quillfix_fingerprint.h"
 #include "quillfix_resource.h"
 #include "quillfix_swap.h"
 
@@ -29,6 +31,11 @@ const wchar_t kRemovedSuffix[] = L".removed";
 const wchar_t kPatchLogName[] = L"patchlog.txt";
 const wchar_t kPatchKey[] = L"\\Patch\\";
 const long kPatchNumber = 8103;
+// The record's value that holds the fingerprint of the program the patch put in place.
+const wchar_t kFingerprintValue[] = L"fingerprint";
+// A writer that meets another run's writer retries this often, this far apart (5 s).
+const int kLogOpenTries = 100;
+const DWORD kLogRetryDelay = 50;
 
 bool isAbsolute(const CQRVWCharString& szName)
 {
@@ -66,12 +73,13 @@ void discardStaged(const wchar_t* pszStaged, const wchar_t* pszTarget)
     ::DeleteFileW(pszStaged);
 }
 
-// The copy-failure line of the patch log (1121) or the removal's (1123) for the target.
-void logFileFailureLine(UINT uLineId, const CQRVWCharString& szTarget)
+// A failure line of the patch log with its "%s" filled: the copy's (1121) or the
+// removal's (1123) with the target's path, the record's (1124) with its key.
+void logFileFailureLine(UINT uLineId, const CQRVWCharString& szSubject)
 {
     CQRVWCharString szLine = loadPatchString(uLineId);
     qrvAbsorb(false, QRV_HERE, [&] {
-        return szLine.replace(CQRVWCharString(L"%s"), szTarget, 1, ssmOccur);
+        return szLine.replace(CQRVWCharString(L"%s"), szSubject, 1, ssmOccur);
     });
     std::wstring line(textOrEmpty(szLine));
     line += L"\r\n";
@@ -88,6 +96,60 @@ bool patchRecordPath(CQRVWCharString& szPath)
         return false;
     szPath = szLocation + CQRVWCharString(kPatchKey) + CQRVWCharString(kPatchNumber);
     return true;
+}
+
+// A file with at least one byte: an empty ".bak" is no program to put back.
+bool isNonEmptyFile(const wchar_t* pszPath)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    return ::GetFileAttributesExW(pszPath, GetFileExInfoStandard, &data) &&
+           !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && (data.nFileSizeHigh != 0 || data.nFileSizeLow != 0);
+}
+
+// A name beside the target for a program set aside to be thrown away: "<target>.removed",
+// or the next free numbered one while an earlier one is still running (Windows deletes
+// it only at the restart).
+CQRVWCharString freeAsideName(const CQRVWCharString& szTarget)
+{
+    CQRVWCharString szAside = szTarget + CQRVWCharString(kRemovedSuffix);
+    for (long lNumber = 1; !quillfix_swap::deleteAside(textOrEmpty(szAside)) && lNumber < 100; ++lNumber)
+        szAside = szTarget + CQRVWCharString(kRemovedSuffix) + CQRVWCharString(lNumber);
+    return szAside;
+}
+
+typedef LONG(WINAPI* SHDeleteKeyWFunction)(HKEY, LPCWSTR);
+
+// Deletes the key and everything below it with SHDeleteKeyW (shlwapi, XP on), loaded
+// from the system folder: an import would be resolved before the program restricts its
+// DLL search. The key is first opened for deletion, so that a key Windows will not let
+// go is left whole rather than stripped of its values. A Win32 result.
+LONG deleteKeyTree(HKEY hRoot, const wchar_t* pszPath)
+{
+    qrv_detail::UniqueRegKey key;
+    LONG lResult = ::RegOpenKeyExW(hRoot, pszPath, 0, DELETE | KEY_SET_VALUE | KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS,
+                                   key.put());
+    if (lResult != ERROR_SUCCESS)
+        return lResult;
+    key.reset();
+    qrv_detail::UniqueLibrary shlwapi(qrv_detail::loadSystemLibrary(L"shlwapi.dll"));
+    FARPROC pProc = shlwapi.valid() ? ::GetProcAddress(shlwapi.get(), "SHDeleteKeyW") : nullptr;
+    if (pProc == nullptr)
+        return static_cast<LONG>(::GetLastError());
+    SHDeleteKeyWFunction pDelete = reinterpret_cast<SHDeleteKeyWFunction>(reinterpret_cast<void*>(pProc));
+    return pDelete(hRoot, pszPath);
+}
+
+// The record goes last in a removal: ERROR_SUCCESS, or (the files already restored) the
+// removal-failure message and the 1124 line naming the key: ERROR_INSTALL_FAILURE.
+int deleteRecordOfRemoval()
+{
+    if (deletePatchRecord())
+        return ERROR_SUCCESS;
+    CQRVWCharString szPath;
+    patchRecordPath(szPath);
+    showPatchMessage(IDS_UNINSTALL_FAILED, MB_OK, IDOK);
+    logFileFailureLine(IDS_DELETE_KEY_FAILED, CQRVWCharString(L"HKEY_LOCAL_MACHINE\\") + szPath);
+    return ERROR_INSTALL_FAILURE;
 }
 
 } // namespace
@@ -119,9 +181,10 @@ CQRVWCharString resolveInInstallDirectory(const CQRVWCharString& szName)
 }
 
 // Invariant: when this returns, the target holds a complete program whenever one was at
-// the target, at ".bak" or staged when it began; once the new program is in place, the
-// program it replaced is at ".bak" (and a repeat run, finding the new program already
-// there, leaves that ".bak" alone).
+// the target, at ".bak" or staged when it began; ".bak" holds the program the patch first
+// replaced: a program of the patch's own (the record's fingerprint) that another build
+// replaces is thrown away, and a repeat run finding the new program in place changes
+// nothing.
 bool replaceFile(const CQRVWCharString& szSource, const CQRVWCharString& szTarget)
 {
     CQRVWCharString szTargetName(szTarget);
@@ -147,12 +210,22 @@ bool replaceFile(const CQRVWCharString& szSource, const CQRVWCharString& szTarge
         discardStaged(textOrEmpty(szStaged), pszFull);
         return true;
     }
+    // The patch's own program goes to a throwaway name and ".bak" keeps the original;
+    // any other program (the original, a suite update's, one that cannot be hashed)
+    // becomes ".bak".
+    const bool bOwnProgram = fileExists(pszFull) && patchProgramAt(szFull) == ppOwn;
+    CQRVWCharString szAside = bOwnProgram ? freeAsideName(szFull) : szBackup;
     if (stageNewFile(pszSource, textOrEmpty(szStaged)) &&
-        quillfix_swap::swapIn(pszFull, textOrEmpty(szStaged), textOrEmpty(szBackup)))
+        quillfix_swap::swapIn(pszFull, textOrEmpty(szStaged), textOrEmpty(szAside))) {
+        if (bOwnProgram)
+            quillfix_swap::deleteAside(textOrEmpty(szAside));
         return true;
+    }
 
-    // The swap put the old program back, or left it at ".bak": one more try to put it
-    // back before the staged copy (partial, refused or whole) may go.
+    // The swap put the old program back, or left it at its aside name: one more try to
+    // put it back (then, failing that, ".bak") before the staged copy (partial, refused
+    // or whole) may go.
+    quillfix_swap::restoreMissingTarget(pszFull, textOrEmpty(szAside));
     quillfix_swap::restoreMissingTarget(pszFull, textOrEmpty(szBackup));
     discardStaged(textOrEmpty(szStaged), pszFull);
     reportReplaceFailure(szFull);
@@ -172,34 +245,79 @@ void reportRestoreFailure(const CQRVWCharString& szTarget)
 }
 
 // The same swap as the installation, the other way: ".bak" takes the target's name and
-// the patched program goes aside, so the target holds a whole program throughout.
+// the patched program goes aside, so the target holds a whole program throughout. Only
+// the patch's own program is replaced, and only by a ".bak" that holds one.
 int removePatch(const CQRVWCharString& szTarget)
 {
     const wchar_t* pszTarget = textOrEmpty(szTarget);
     CQRVWCharString szBackup = szTarget + CQRVWCharString(kBackupSuffix);
-    // A removal killed between the swap's renames leaves no target and the original at
-    // ".bak": this run completes it like any other.
-    if (!fileExists(textOrEmpty(szBackup))) {
+    const wchar_t* pszBackup = textOrEmpty(szBackup);
+    const bool bBackup = fileExists(pszBackup);
+
+    // A removal or installation killed between the swap's renames left no target and the
+    // original at ".bak": it goes back, then the record.
+    if (!fileExists(pszTarget) && bBackup) {
+        if (!isNonEmptyFile(pszBackup) || !quillfix_swap::restoreMissingTarget(pszTarget, pszBackup)) {
+            reportRestoreFailure(szTarget);
+            return ERROR_INSTALL_FAILURE;
+        }
+        return deleteRecordOfRemoval();
+    }
+    const PatchProgram program = fileExists(pszTarget) ? patchProgramAt(szTarget) : ppNoRecord;
+    if (!bBackup) {
+        // The original back in place and the record still there (a removal killed after
+        // its swap, or one whose delete failed): only the record is left to go.
+        if (program == ppChanged)
+            return deleteRecordOfRemoval();
         showPatchMessage(IDS_NOTHING_TO_RESTORE, MB_OK, IDOK);
         return ERROR_PATCH_TARGET_NOT_FOUND;
     }
+    if (program == ppNoRecord || program == ppChanged) {
+        // A suite update (or someone) put another program there: restoring ".bak" would
+        // destroy it.
+        showPatchMessage(IDS_SERVICE_CHANGED, MB_OK, IDOK);
+        return ERROR_PATCH_TARGET_NOT_FOUND;
+    }
+    // Unknown (no hash) fails closed, and an empty ".bak" would leave no program.
+    if (program != ppOwn || !isNonEmptyFile(pszBackup)) {
+        reportRestoreFailure(szTarget);
+        return ERROR_INSTALL_FAILURE;
+    }
 
-    // A program an earlier removal set aside may still be running until the restart, so
-    // its name may still be taken: the next free numbered name is used instead.
-    CQRVWCharString szAside = szTarget + CQRVWCharString(kRemovedSuffix);
-    for (long lNumber = 1; !quillfix_swap::deleteAside(textOrEmpty(szAside)) && lNumber < 100; ++lNumber)
-        szAside = szTarget + CQRVWCharString(kRemovedSuffix) + CQRVWCharString(lNumber);
-
-    if (!quillfix_swap::swapIn(pszTarget, textOrEmpty(szBackup), textOrEmpty(szAside))) {
+    CQRVWCharString szAside = freeAsideName(szTarget);
+    if (!quillfix_swap::swapIn(pszTarget, pszBackup, textOrEmpty(szAside))) {
         reportRestoreFailure(szTarget);
         return ERROR_INSTALL_FAILURE;
     }
     quillfix_swap::deleteAside(textOrEmpty(szAside));
-    deletePatchRecord();
-    return ERROR_SUCCESS;
+    return deleteRecordOfRemoval();
 }
 
-void recordPatch(const CQRVWCharString& szDescription, const CQRVWCharString& szFileName)
+PatchProgram patchProgramAt(const CQRVWCharString& szTarget)
+{
+    return qrvAbsorb(ppUnknown, QRV_HERE, [&] {
+        CQRVWCharString szPath;
+        if (!patchRecordPath(szPath))
+            return ppNoRecord;
+        CQRVRegistryKey patchKey(HKEY_LOCAL_MACHINE, szPath, KEY_READ, false, 0);
+        if (!patchKey.canOpen())
+            return ppNoRecord;
+        CQRVRegistryString fingerprint(HKEY_LOCAL_MACHINE, szPath, CQRVWCharString(kFingerprintValue), KEY_READ,
+                                       false, 0);
+        CQRVWCharString szStored;
+        // A record an earlier build wrote, without the value: its program, as before.
+        if (!fingerprint.getValue(szStored, false))
+            return ppOwn;
+        switch (quillfix_fingerprint::compare(textOrEmpty(szTarget), textOrEmpty(szStored))) {
+        case quillfix_fingerprint::fpSame: return ppOwn;
+        case quillfix_fingerprint::fpDifferent: return ppChanged;
+        default: return ppUnknown;
+        }
+    });
+}
+
+void recordPatch(const CQRVWCharString& szDescription, const CQRVWCharString& szFileName,
+                 const CQRVWCharString& szTarget)
 {
     qrvAbsorb(false, QRV_HERE, [&] {
         CQRVWCharString szPath;
@@ -215,6 +333,13 @@ void recordPatch(const CQRVWCharString& szDescription, const CQRVWCharString& sz
         description.setValue(szDescription, false);
         CQRVRegistryString updated(HKEY_LOCAL_MACHINE, szPath, CQRVWCharString(L"updated"), KEY_WRITE, true, 0);
         updated.setValue(szFileName, false);
+        // A program that cannot be hashed gets an empty value, which no program matches
+        // and which makes later runs fail closed rather than trust a stale one.
+        std::wstring fingerprint;
+        quillfix_fingerprint::compute(textOrEmpty(szTarget), fingerprint);
+        CQRVRegistryString value(HKEY_LOCAL_MACHINE, szPath, CQRVWCharString(kFingerprintValue), KEY_WRITE, true,
+                                 0);
+        value.setValue(CQRVWCharString(fingerprint.c_str()), false);
         return true;
     });
 }
@@ -225,8 +350,15 @@ bool deletePatchRecord()
         CQRVWCharString szPath;
         if (!patchRecordPath(szPath))
             return false;
-        LONG lResult = ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, textOrEmpty(szPath));
-        return lResult == ERROR_SUCCESS || lResult == ERROR_FILE_NOT_FOUND;
+        LONG lResult = deleteKeyTree(HKEY_LOCAL_MACHINE, textOrEmpty(szPath));
+        if (lResult == ERROR_SUCCESS || lResult == ERROR_FILE_NOT_FOUND)
+            return true;
+        std::wstring message(L"Unable to delete registry key ( \"");
+        message += textOrEmpty(szPath);
+        message += L"\" )";
+        // Written when made; the caller reports the removal's failure.
+        CQRVLogException1(message.c_str(), static_cast<int>(lResult), RESULT_ERROR_CODE, nullptr, nullptr, QRV_HERE);
+        return false;
     });
 }
 
@@ -234,9 +366,18 @@ void appendPatchLog(const CQRVWCharString& szText)
 {
     qrvAbsorb(false, QRV_HERE, [&] {
         CQRVWCharString szPath = resolveInInstallDirectory(CQRVWCharString(kPatchLogName));
-        HANDLE hFile = ::CreateFileW(textOrEmpty(szPath), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                                     FILE_ATTRIBUTE_NORMAL, nullptr);
-        DWORD dwOpenResult = ::GetLastError();
+        // Another run appending at this moment holds the file without write sharing: the
+        // entry waits for it rather than being lost.
+        HANDLE hFile = INVALID_HANDLE_VALUE;
+        DWORD dwOpenResult = ERROR_SUCCESS;
+        for (int nTry = 1;; ++nTry) {
+            hFile = ::CreateFileW(textOrEmpty(szPath), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+            dwOpenResult = ::GetLastError();
+            if (hFile != INVALID_HANDLE_VALUE || dwOpenResult != ERROR_SHARING_VIOLATION || nTry == kLogOpenTries)
+                break;
+            ::Sleep(kLogRetryDelay);
+        }
         qrv_detail::UniqueFile file(hFile);
         if (!file.valid())
             return false;

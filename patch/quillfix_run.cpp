@@ -128,13 +128,11 @@ int runPatch(const wchar_t* pszCommandLine)
     CQRVWCharString szTarget = makeCommonFilesPath(szServiceFile);
 
     // One run at a time changes the service program; a second one waits for the first to
-    // end, then finds its result. A run still waiting after ten minutes touches nothing.
+    // finish its changes, then finds its result. A run still waiting after ten minutes,
+    // or one that cannot have the mutex at all, touches nothing and says so.
     QuillfixRunLock runLock(kRunLockWait);
     if (!runLock.held()) {
-        if (bRemove)
-            reportRestoreFailure(szTarget);
-        else
-            reportReplaceFailure(resolveInInstallDirectory(szTarget));
+        showPatchMessage(IDS_RUN_TIMED_OUT, MB_OK, IDOK);
         return ERROR_INSTALL_ALREADY_RUNNING;
     }
     UINT uQuestionId = IDS_RESTART_NEEDED;
@@ -146,9 +144,10 @@ int runPatch(const wchar_t* pszCommandLine)
     } else {
         if (!replaceFile(szServiceFile, szTarget))
             return ERROR_INSTALL_FAILURE;
-        recordPatch(CQRVWCharString(kPatchDescription), szServiceFile);
+        recordPatch(CQRVWCharString(kPatchDescription), szServiceFile, szTarget);
     }
-    // The lock is held to the end of the run: the patch log, opened by one writer at a
-    // time, gets every run's line.
+    // The files and the record are final: the next run need not wait for the user's
+    // answer to the restart question (its log line waits for ours at most a moment).
+    runLock.release();
     return offerRestart(uQuestionId);
 }

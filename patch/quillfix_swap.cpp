@@ -99,9 +99,12 @@ bool swapIn(const wchar_t* pszTarget, const wchar_t* pszIncoming, const wchar_t*
     // killed here is completed by the next run, which finds no target.
     if (::MoveFileExW(pszIncoming, pszTarget, MOVEFILE_WRITE_THROUGH))
         return true;
-    // The incoming file cannot take the name: the old one goes back.
-    restoreMissingTarget(pszTarget, pszAside);
-    return false;
+    // The incoming file cannot take the name: the old one goes back. Should that fail
+    // too, the complete incoming file gets one more try: either program at the target
+    // beats none.
+    if (restoreMissingTarget(pszTarget, pszAside))
+        return false;
+    return ::MoveFileExW(pszIncoming, pszTarget, MOVEFILE_WRITE_THROUGH) != FALSE;
 }
 
 bool restoreMissingTarget(const wchar_t* pszTarget, const wchar_t* pszBackup)

@@ -24,7 +24,8 @@ bool sameContents(const wchar_t* pszFirst, const wchar_t* pszSecond);
 // (replacing what was there). Renames only, inside the target's folder: the target is
 // normally the running service's program, which Windows lets be renamed but neither
 // overwritten nor deleted. With no target the incoming file takes the free name. False
-// when nothing moved, or when everything was moved back.
+// when nothing moved, or when everything was moved back. Where neither file can take
+// the target's name, the incoming one is tried once more (true if it then does).
 bool swapIn(const wchar_t* pszTarget, const wchar_t* pszIncoming, const wchar_t* pszAside);
 
 // When the target is absent and pszBackup is present, renames the backup back to the

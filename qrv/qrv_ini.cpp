@@ -146,13 +146,15 @@ bool CQRVIni::hasSection(const CQRVWCharString& szSection) const
     StringList lstNames;
     if (!readList(nullptr, lstNames))
         return false;
-    // Section names are matched without regard to case, as the profile functions do.
+    // Section names are matched without regard to case, as the profile functions do
+    // (CompareStringW with the invariant locale: XP lacks CompareStringOrdinal).
     const wchar_t* pWanted = textOrEmpty(szSection);
     bool bMore = lstNames.moveFirst();
     while (bMore) {
         CQRVWCharString szName;
         if (lstNames.getCurrent(szName)
-            && ::CompareStringOrdinal(textOrEmpty(szName), -1, pWanted, -1, TRUE) == CSTR_EQUAL)
+            && ::CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, textOrEmpty(szName), -1, pWanted, -1)
+                   == CSTR_EQUAL)
             return true;
         bMore = lstNames.moveNext();
     }

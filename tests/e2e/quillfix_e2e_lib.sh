@@ -48,6 +48,8 @@ MSG_1200='An unknown exception occurred, the patch installation failed.'
 MSG_1161='The removal of the patch has completed. Please restart system to enable changes.'
 MSG_1171='The patch cannot be removed: there is no earlier service program to restore on this computer.'
 MSG_1201='An unknown exception occurred, the patch removal failed.'
+MSG_1172='The patch cannot be removed: the service program was changed after the patch was installed.'
+MSG_1190='Another run of the patch did not finish within ten minutes. Nothing was changed.'
 
 log() { printf '%s\n' "$*" >&2; }
 

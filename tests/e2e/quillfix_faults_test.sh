@@ -47,15 +47,16 @@ check_patched() {
 }
 
 # start_holder <windows path>: file_holder.exe holding that file, in the background
-# until stop_holder; start_holder --run <windows path>: that program itself, running.
-# Either way it waits until the program has said so.
+# until stop_holder; start_holder --event <name>: an event of that name held instead;
+# start_holder --run <windows path>: that program itself, running. Either way it waits
+# until the program has said so.
 start_holder() {
   local out=$E2E_SCRATCH/holder.out
   rm -f "$out"
   if [ "${1:-}" = --run ]; then
     (cd "$DRIVE_C" && exec "$WINE" "$2" >"$out" 2>/dev/null) &
   else
-    (cd "$DRIVE_C" && exec "$WINE" "$HOLDER" "$1" >"$out" 2>/dev/null) &
+    (cd "$DRIVE_C" && exec "$WINE" "$HOLDER" "$@" >"$out" 2>/dev/null) &
   fi
   HOLDER_PID=$!
   for _ in $(seq 1 100); do
@@ -186,6 +187,58 @@ for pair in 1 2 3; do
   check_patched
   check_bytes "$INSTALL_DIR/patchlog.txt" "patch log" expected_log "$SUCCESS_LINE" "$SUCCESS_LINE"
 done
+
+# -- runs that fail a gate at once both log: five pairs without the suite -------------
+scenario "five pairs of runs failing the suite gate at once"
+reset_machine
+set_windows_version winxp
+for pair in 1 2 3 4 5; do
+  (cd "$RUN_DIR" && exec "$WINE" quillfix.exe /s >/dev/null 2>&1) &
+  first=$!
+  (cd "$RUN_DIR" && exec "$WINE" quillfix.exe /s >/dev/null 2>&1) &
+  second=$!
+  wait "$first" "$second"
+done
+lines=()
+for run in 1 2 3 4 5 6 7 8 9 10; do lines+=("$MSG_1180 User select: 1"); done
+check_bytes "$RUN_DIR/patchlog.txt" "patch log" expected_log "${lines[@]}"
+
+# -- the run mutex's name taken by an object of another type: every run ends at once --
+# (1618) with its own line and touches nothing. Wine lets any process open a mutex
+# whatever its DACL, so a same-named event stands in for a name another user squats.
+for args in "/s" "/uninstall /s"; do
+  scenario "mutex name squatted, quillfix.exe $args"
+  prepare
+  start_holder --event 'Global\Zarvik-qrv_reg_monitor_svc-Update'
+  # shellcheck disable=SC2086 # the arguments are words
+  run_expecting 1618 $args /exitcode
+  stop_holder
+  check_untouched_machine
+  check_bytes "$INSTALL_DIR/patchlog.txt" "patch log" expected_log "$MSG_1190 User select: 1"
+done
+
+# -- a repeat run with another build while a program an earlier run set aside is still --
+# held (no delete sharing, as Windows treats a running program): that one is left for
+# the restart to delete, the next free name takes the replaced patched program, which
+# goes; ".bak" keeps the original.
+scenario "another build over the patch's own program, an earlier one still held"
+prepare
+run_quillfix /s
+printf 'EARLIER-PATCHED' >"$COMMON_DIR/$SVC.removed"
+start_holder "$TARGET_WIN.removed"
+printf 'NEWER-SERVICE' >"$RUN_DIR/$SVC"
+run_quillfix /s
+stop_holder
+check_file_text "$COMMON_DIR/$SVC" NEWER-SERVICE
+check_file_text "$COMMON_DIR/$SVC.bak" OLD-SERVICE
+check_missing "$COMMON_DIR/$SVC.removed1"
+pending=$("$WINE" reg query 'HKLM\System\CurrentControlSet\Control\Session Manager' /v PendingFileRenameOperations 2>/dev/null)
+case $pending in
+  *"$SVC.removed"*) ;;
+  *) fail "the held program is not scheduled for deletion at the restart" ;;
+esac
+"$WINE" reg delete 'HKLM\System\CurrentControlSet\Control\Session Manager' /v PendingFileRenameOperations /f >/dev/null 2>&1
+check_patched
 
 # -- an earlier ".bak" held open without delete sharing: the old file cannot be set ----
 # aside, so the new one is not installed.

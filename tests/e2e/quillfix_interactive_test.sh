@@ -143,6 +143,26 @@ check_file_text "$COMMON_DIR/$SVC" OLD-SERVICE
 check_bytes "$INSTALL_DIR/patchlog.txt" "patch log" expected_log \
   "$MSG_1200 User select: 1" 'Failed to update file C:\Program Files\Common Files\Zarvik\qrv_reg_monitor_svc.exe'
 
+# -- a run that meets one waiting at its restart question: the files and the record ---
+# are final by then, so the second run does not wait for the answer.
+scenario "silent run while another waits at its restart question"
+reset_machine
+set_windows_version winxp
+install_suite
+start_quillfix en_US.UTF-8 plain
+id=$(wait_box)
+if [ -z "$id" ]; then
+  fail "no restart question"
+else
+  got=$(cd "$RUN_DIR" && timeout 60 "$WINE" "${QRV_EXIT_CODE_PROBE:?}" quillfix.exe /s /exitcode 2>/dev/null | tr -d '\r')
+  [ "$got" = 3010 ] || fail "the silent run gave ${got:-nothing within a minute}, expected 3010"
+  press "$id" n
+fi
+wait_exit
+check_file_text "$COMMON_DIR/$SVC" NEW-SERVICE
+check_file_text "$COMMON_DIR/$SVC.bak" OLD-SERVICE
+check_bytes "$INSTALL_DIR/patchlog.txt" "patch log" expected_log "$MSG_1160 User select: 7" "$MSG_1160 User select: 7"
+
 for shot in restart_en.png restart_de.png restart_ja.png removal_en.png removal_de.png removal_ja.png; do
   [ -s "$SHOTS/$shot" ] || fail "screenshot $shot missing"
 done

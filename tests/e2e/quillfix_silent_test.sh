@@ -7,6 +7,14 @@ make_prefix "$E2E_PREFIX"
 SUCCESS_LINE="$MSG_1160 User select: 7"
 TARGET_WIN='C:\Program Files\Common Files\Zarvik\qrv_reg_monitor_svc.exe'
 
+# check_fingerprint <key>: the record's fingerprint is the SHA-256 of the target's bytes.
+check_fingerprint() {
+  local want got
+  want="sha256:$(sha256sum <"$COMMON_DIR/$SVC" | cut -d' ' -f1)"
+  got=$(reg_value "$1\\Patch\\8103" fingerprint)
+  [ "$got" = "$want" ] || fail "fingerprint under $1\\Patch\\8103 is \"$got\", expected \"$want\""
+}
+
 check_patched() {
   local key=$1
   check_file_text "$COMMON_DIR/$SVC" NEW-SERVICE
@@ -15,6 +23,7 @@ check_patched() {
     fail "description under $key\\Patch\\8103 is \"$(reg_value "$key\\Patch\\8103" description)\""
   [ "$(reg_value "$key\\Patch\\8103" updated)" = "$SVC" ] ||
     fail "updated under $key\\Patch\\8103 is \"$(reg_value "$key\\Patch\\8103" updated)\""
+  check_fingerprint "$key"
 }
 
 # -- silent success on every supported version; the second run appends -------------
@@ -28,13 +37,20 @@ for version in winxp win2003 vista; do
   check_bytes "$INSTALL_DIR/patchlog.txt" "first patch log" expected_log "$SUCCESS_LINE"
   check_missing "$RUN_DIR/patchlog.txt"
 
-  scenario "second run on $version"
+  # Another build of the new program replaces the patch's own: ".bak" keeps the
+  # original, the fingerprint follows, and a removal brings the original back.
+  scenario "second run with another build on $version"
   printf 'NEWER-SERVICE' >"$RUN_DIR/$SVC"
   run_quillfix -S
   check_file_text "$COMMON_DIR/$SVC" NEWER-SERVICE
-  # The ".bak" now holds the file the first run installed.
-  check_file_text "$COMMON_DIR/$SVC.bak" NEW-SERVICE
+  check_file_text "$COMMON_DIR/$SVC.bak" OLD-SERVICE
+  check_missing "$COMMON_DIR/$SVC.removed"
+  check_fingerprint "$SUITE_KEY"
   check_bytes "$INSTALL_DIR/patchlog.txt" "appended patch log" expected_log "$SUCCESS_LINE" "$SUCCESS_LINE"
+  run_quillfix /uninstall /s
+  check_file_text "$COMMON_DIR/$SVC" OLD-SERVICE
+  check_missing "$COMMON_DIR/$SVC.bak"
+  reg_key_exists "$SUITE_KEY\\Patch\\8103" && fail "the record is still there after the removal"
 done
 
 # -- the silent switch is a plain substring; "/q" is not one --------------------------
@@ -219,6 +235,51 @@ run_quillfix /Uninstall /s
 check_file_text "$COMMON_DIR/$SVC" OLD-SERVICE
 check_file_text "$COMMON_DIR/$SVC.bak" OLD-SERVICE
 check_bytes "$RUN_DIR/patchlog.txt" "patch log" expected_log "$MSG_1180 User select: 1"
+
+# -- removal of a patched machine that changed since: only the patch's own program ---
+# is replaced, only by a non-empty ".bak"; the record goes as a tree, also when a
+# killed removal left it behind. Columns: case, /exitcode result, target and ".bak"
+# afterwards ("-" missing, "empty"), whether the record stays, the message logged.
+file_state() {
+  if [ ! -e "$1" ]; then echo -; elif [ ! -s "$1" ]; then echo empty; else cat "$1"; fi
+}
+while read -r case code target bak record message; do
+  scenario "removal: $case"
+  reset_machine
+  set_windows_version winxp
+  install_suite
+  run_quillfix /s
+  fingerprint=$(reg_value "$SUITE_KEY\\Patch\\8103" fingerprint)
+  case $case in
+    suite-update) printf 'SUITE-V2' >"$COMMON_DIR/$SVC" ;;
+    record-with-subkey) reg add "$SUITE_KEY\\Patch\\8103\\Inventory" /v Seen /d 1 /f ;;
+    record-of-earlier-build) reg delete "$SUITE_KEY\\Patch\\8103" /v fingerprint /f ;;
+    killed-after-swap) mv -f "$COMMON_DIR/$SVC.bak" "$COMMON_DIR/$SVC" ;;
+    killed-between-renames) mv -f "$COMMON_DIR/$SVC" "$COMMON_DIR/$SVC.removed" ;;
+    empty-bak) : >"$COMMON_DIR/$SVC.bak" ;;
+  esac
+  run_expecting "$code" /uninstall /s /exitcode
+  [ "$(file_state "$COMMON_DIR/$SVC")" = "$target" ] || fail "target holds $(file_state "$COMMON_DIR/$SVC"), expected $target"
+  [ "$(file_state "$COMMON_DIR/$SVC.bak")" = "$bak" ] || fail ".bak holds $(file_state "$COMMON_DIR/$SVC.bak"), expected $bak"
+  if [ "$record" = kept ]; then
+    [ "$(reg_value "$SUITE_KEY\\Patch\\8103" fingerprint)" = "$fingerprint" ] || fail "the record was changed"
+  else
+    reg_key_exists "$SUITE_KEY\\Patch\\8103" && fail "the record is still there"
+  fi
+  case $message in
+    1161) lines=("$MSG_1161 User select: 7") ;;
+    1172) lines=("$MSG_1172 User select: 1") ;;
+    1201) lines=("$MSG_1201 User select: 1" "Failed to restore file $TARGET_WIN") ;;
+  esac
+  check_bytes "$INSTALL_DIR/patchlog.txt" "patch log" expected_log "$SUCCESS_LINE" "${lines[@]}"
+done <<'ROWS'
+suite-update            1642 SUITE-V2    OLD-SERVICE kept 1172
+record-with-subkey      3010 OLD-SERVICE -           gone 1161
+record-of-earlier-build 3010 OLD-SERVICE -           gone 1161
+killed-after-swap       3010 OLD-SERVICE -           gone 1161
+killed-between-renames  3010 OLD-SERVICE -           gone 1161
+empty-bak               1603 NEW-SERVICE empty       kept 1201
+ROWS
 
 # -- /exitcode: Windows Installer's result codes; without it, 0 on the same paths -----
 # prepare_path <path>: the machine for one row of the table below.

@@ -3,14 +3,17 @@
 // message texts come out empty here (the end-to-end tests check them in the real
 // program).
 #include <windows.h>
+#include <sddl.h>
 
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "qrv_test_support.h"
 #include "quillfix.h"
+#include "quillfix_fingerprint.h"
 
 namespace {
 
@@ -130,6 +133,22 @@ TEST_F(PatchApplyTest, PatchLogEntryIsDroppedWhenTheFolderIsMissing)
     installSuite(kSuiteKey, m_folder + L"\\missing\\");
     appendPatchLog(CQRVWCharString(L"lost\r\n"));
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(file(L"missing\\patchlog.txt").c_str()));
+}
+
+// A second run that meets this one's writer waits for it instead of dropping its entry.
+TEST_F(PatchApplyTest, PatchLogWaitsForAnotherWriter)
+{
+    installSuite(kSuiteKey, m_folder + L"\\");
+    HANDLE hOther = CreateFileW(file(L"patchlog.txt").c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, hOther) << GetLastError();
+    std::thread other([hOther] {
+        Sleep(500);
+        CloseHandle(hOther);
+    });
+    appendPatchLog(CQRVWCharString(L"kept\r\n"));
+    other.join();
+    EXPECT_EQ(entry("kept\r\n"), qrvtest::readFile(file(L"patchlog.txt")));
 }
 
 TEST_F(PatchApplyTest, PromptAndLogInSilentModeLogsTheSilentAnswer)
@@ -258,7 +277,8 @@ TEST_F(PatchApplyTest, RecordGoesUnderTheSuiteKeyThatHoldsTheInstallPath)
         SCOPED_TRACE(row.what);
         clearSuite();
         installSuite(row.installedKey, L"C:\\Suite\\");
-        recordPatch(CQRVWCharString(kDescription), CQRVWCharString(L"qrv_reg_monitor_svc.exe"));
+        recordPatch(CQRVWCharString(kDescription), CQRVWCharString(L"qrv_reg_monitor_svc.exe"),
+                    CQRVWCharString(file(L"absent.exe").c_str()));
         std::wstring recordKey = std::wstring(row.installedKey) + L"\\Patch\\8103";
         std::wstring value;
         ASSERT_TRUE(qrvtest::getString(HKEY_LOCAL_MACHINE, recordKey, L"description", value));
@@ -270,9 +290,89 @@ TEST_F(PatchApplyTest, RecordGoesUnderTheSuiteKeyThatHoldsTheInstallPath)
 
 TEST_F(PatchApplyTest, NoRecordWithoutTheSuite)
 {
-    recordPatch(CQRVWCharString(kDescription), CQRVWCharString(L"qrv_reg_monitor_svc.exe"));
+    recordPatch(CQRVWCharString(kDescription), CQRVWCharString(L"qrv_reg_monitor_svc.exe"),
+                CQRVWCharString(L"C:\\absent.exe"));
     EXPECT_FALSE(qrvtest::keyExists(HKEY_LOCAL_MACHINE, kSuiteKey));
     EXPECT_FALSE(qrvtest::keyExists(HKEY_LOCAL_MACHINE, kLegacyKey));
+}
+
+// Fingerprints name their algorithm, and a stored one is checked with the algorithm it
+// names, whichever the system would use now. Wine always has SHA-256: the hook stands in
+// for XP before SP3.
+TEST_F(PatchApplyTest, FingerprintNamesItsAlgorithmAndIsCheckedWithIt)
+{
+    const std::wstring svc = file(L"svc.exe");
+    ASSERT_TRUE(qrvtest::writeFile(svc, bytesOf("abc")));
+    const std::wstring kSha256 = L"sha256:ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad";
+    const std::wstring kSha1 = L"sha1:a9993e364706816aba3e25717850c26c9cd0d89d";
+    std::wstring fingerprint;
+    ASSERT_TRUE(quillfix_fingerprint::compute(svc.c_str(), fingerprint));
+    EXPECT_EQ(kSha256, fingerprint);
+    quillfix_fingerprint::simulateNoSha256(true);
+    EXPECT_TRUE(quillfix_fingerprint::compute(svc.c_str(), fingerprint));
+    quillfix_fingerprint::simulateNoSha256(false);
+    EXPECT_EQ(kSha1, fingerprint);
+
+    struct {
+        std::wstring stored;
+        const char* content;
+        quillfix_fingerprint::Match match;
+    } const rows[] = {
+        {kSha256, "abc", quillfix_fingerprint::fpSame},
+        {kSha1, "abc", quillfix_fingerprint::fpSame},         // the fallback's value, SHA-256 at hand
+        {kSha256, "abd", quillfix_fingerprint::fpDifferent},  // another build
+        {kSha1, "abd", quillfix_fingerprint::fpDifferent},
+        {L"md5:900150983cd24fb0d6963f7d28e17f72", "abc", quillfix_fingerprint::fpUnknown},
+        {L"", "abc", quillfix_fingerprint::fpUnknown},        // written where no hash could be made
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::string(row.content) + " against " + std::string(row.stored.begin(), row.stored.end()));
+        ASSERT_TRUE(qrvtest::writeFile(svc, bytesOf(row.content)));
+        EXPECT_EQ(row.match, quillfix_fingerprint::compare(svc.c_str(), row.stored));
+    }
+    EXPECT_EQ(quillfix_fingerprint::fpUnknown, quillfix_fingerprint::compare(file(L"absent.exe").c_str(), kSha256));
+}
+
+// A record Windows will not delete (a DACL denies it) ends the removal as a failure with
+// the files restored and the record whole; once the delete is allowed, the next removal
+// finds the original in place and only the record left to go.
+TEST_F(PatchApplyTest, RecordThatCannotBeDeletedFailsTheRemovalUntilItCanBe)
+{
+    installSuite(kSuiteKey, m_folder + L"\\");
+    QRVLogCapture log;
+    const std::wstring target = file(L"svc.exe"), recordKey = std::wstring(kSuiteKey) + L"\\Patch\\8103";
+    ASSERT_TRUE(qrvtest::writeFile(target, bytesOf("NEW")));
+    ASSERT_TRUE(qrvtest::writeFile(target + L".bak", bytesOf("OLD")));
+    const CQRVWCharString szTarget(target.c_str());
+    recordPatch(CQRVWCharString(kDescription), CQRVWCharString(L"svc.exe"), szTarget);
+    ASSERT_EQ(ppOwn, patchProgramAt(szTarget));
+
+    auto setDacl = [&](const wchar_t* sddl) {
+        PSECURITY_DESCRIPTOR pDescriptor = nullptr;
+        ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &pDescriptor,
+                                                                         nullptr));
+        HKEY hKey = nullptr;
+        ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_LOCAL_MACHINE, recordKey.c_str(), 0, WRITE_DAC, &hKey));
+        EXPECT_EQ(ERROR_SUCCESS, RegSetKeySecurity(hKey, DACL_SECURITY_INFORMATION, pDescriptor));
+        RegCloseKey(hKey);
+        LocalFree(pDescriptor);
+    };
+    setDacl(L"D:(D;;SD;;;WD)(A;;KA;;;WD)");  // everyone: no delete
+    const int nDenied = removePatch(szTarget);
+    setDacl(L"D:(A;;KA;;;WD)");
+    EXPECT_EQ(ERROR_INSTALL_FAILURE, nDenied);
+    EXPECT_EQ(bytesOf("OLD"), qrvtest::readFile(target));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((target + L".bak").c_str()));
+    std::wstring value;
+    EXPECT_TRUE(qrvtest::getString(HKEY_LOCAL_MACHINE, recordKey, L"fingerprint", value)) << "record stripped";
+    EXPECT_FALSE(log.linesWith(L"Unable to delete registry key ( \"" + recordKey + L"\" )").empty());
+    // The 1201 exchange, then the 1124 line; both texts are empty in this program.
+    EXPECT_EQ(kMark + entry(" User select: 1\r\n") + entry("\r\n"), qrvtest::readFile(file(L"patchlog.txt")));
+
+    EXPECT_EQ(ppChanged, patchProgramAt(szTarget));
+    EXPECT_EQ(ERROR_SUCCESS, removePatch(szTarget));
+    EXPECT_FALSE(qrvtest::keyExists(HKEY_LOCAL_MACHINE, recordKey));
+    EXPECT_EQ(bytesOf("OLD"), qrvtest::readFile(target));
 }
 
 } // namespace

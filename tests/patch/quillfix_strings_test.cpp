@@ -228,6 +228,41 @@ TEST_F(QuillfixResourcesTest, NamesAndSpareTextOnlyWhereExpected)
     }
 }
 
+// The texts of the record's delete (a log line with the key), the refused removal and
+// the run that could not have the lock: in every language, the English ones the
+// product's own, the refusal distinct from "nothing to restore".
+TEST_F(QuillfixResourcesTest, RecordLockAndChangedProgramTexts)
+{
+    struct {
+        UINT uId;
+        const wchar_t* english;
+    } const rows[] = {
+        {IDS_DELETE_KEY_FAILED, L"Failed to delete registry key %s"},
+        {IDS_SERVICE_CHANGED,
+         L"The patch cannot be removed: the service program was changed after the patch was installed."},
+        {IDS_RUN_TIMED_OUT, L"Another run of the patch did not finish within ten minutes. Nothing was changed."},
+    };
+    for (const Language& language : kLanguages) {
+        SCOPED_TRACE(language.name);
+        for (const auto& row : rows) {
+            SCOPED_TRACE(row.uId);
+            std::wstring text;
+            ASSERT_TRUE(loadExact(row.uId, language.langId, text));
+            EXPECT_GT(text.size(), 5u);
+            EXPECT_LT(text.size(), 300u);
+            EXPECT_EQ(row.uId == IDS_DELETE_KEY_FAILED ? 1u : 0u, countOf(text, L"%"));
+            EXPECT_EQ(row.uId == IDS_DELETE_KEY_FAILED ? 1u : 0u, countOf(text, L"%s"));
+            if (language.langId == 0x0409) {
+                EXPECT_TRUE(text == row.english);
+            }
+        }
+        std::wstring changed, nothing;
+        ASSERT_TRUE(loadExact(IDS_SERVICE_CHANGED, language.langId, changed));
+        ASSERT_TRUE(loadExact(IDS_NOTHING_TO_RESTORE, language.langId, nothing));
+        EXPECT_TRUE(changed != nothing);
+    }
+}
+
 TEST_F(QuillfixResourcesTest, ManifestAndVersionBlock)
 {
     std::string manifest = raw(24 /* RT_MANIFEST */, 1);
