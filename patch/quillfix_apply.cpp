@@ -173,7 +173,7 @@ void reportRestoreFailure(const CQRVWCharString& szTarget)
 
 // The same swap as the installation, the other way: ".bak" takes the target's name and
 // the patched program goes aside, so the target holds a whole program throughout.
-int removePatch(const CQRVWCharString& szTarget)
+int removePatch(const CQRVWCharString& szTarget, CQRVWCharString* pszKeepAside)
 {
     const wchar_t* pszTarget = textOrEmpty(szTarget);
     CQRVWCharString szBackup = szTarget + CQRVWCharString(kBackupSuffix);
@@ -194,7 +194,10 @@ int removePatch(const CQRVWCharString& szTarget)
         reportRestoreFailure(szTarget);
         return ERROR_INSTALL_FAILURE;
     }
-    quillfix_swap::deleteAside(textOrEmpty(szAside));
+    if (pszKeepAside != nullptr)
+        *pszKeepAside = szAside;
+    else
+        quillfix_swap::deleteAside(textOrEmpty(szAside));
     deletePatchRecord();
     return ERROR_SUCCESS;
 }

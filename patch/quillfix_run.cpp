@@ -3,12 +3,17 @@
 // catches: library failures arrive as false results.
 #include "quillfix.h"
 
+#include "internal/qrv_text.h"
 #include "qrv_product.h"
 #include "qrv_product_qlt.h"
 #include "qrv_product_rsx.h"
 #include "qrv_protocol.h"
 #include "qrv_windows_os_info.h"
 #include "quillfix_resource.h"
+#include "quillfix_service.h"
+#include "quillfix_swap.h"
+
+using qrv_detail::textOrEmpty;
 
 int g_bSilent = 0;
 
@@ -104,6 +109,7 @@ int runPatch(const wchar_t* pszCommandLine)
 {
     setSilentMode(pszCommandLine);
     bool bRemove = hasSwitchWord(pszCommandLine, L"uninstall");
+    bool bRestartService = hasSwitchWord(pszCommandLine, L"restartservice");
 
     int nOSKind = osUnsupported;
     if (!checkOperatingSystem(nOSKind)) {
@@ -137,18 +143,26 @@ int runPatch(const wchar_t* pszCommandLine)
             reportReplaceFailure(resolveInInstallDirectory(szTarget));
         return ERROR_INSTALL_ALREADY_RUNNING;
     }
-    UINT uQuestionId = IDS_RESTART_NEEDED;
+    // The patched program a removal sets aside; deleted by completeRun.
+    CQRVWCharString szAside;
     if (bRemove) {
-        int nResult = removePatch(szTarget);
+        int nResult = removePatch(szTarget, &szAside);
         if (nResult != ERROR_SUCCESS)
             return nResult;
-        uQuestionId = IDS_UNINSTALL_COMPLETED;
     } else {
+        // A repeat run that finds the new program in place changes no file, so it
+        // restarts no service either.
+        if (bRestartService && quillfix_swap::sameContents(kServiceFileName, textOrEmpty(szTarget))) {
+            quillfix_service::reportServiceStep(textOrEmpty(szTarget), L"unchanged program, no restart", 0, 0, false);
+            bRestartService = false;
+        }
         if (!replaceFile(szServiceFile, szTarget))
             return ERROR_INSTALL_FAILURE;
         recordPatch(CQRVWCharString(kPatchDescription), szServiceFile);
     }
-    // The lock is held to the end of the run: the patch log, opened by one writer at a
-    // time, gets every run's line.
-    return offerRestart(uQuestionId);
+    // The lock is held to the end of the run: a service restart is never made by two runs
+    // at once, and the patch log, opened by one writer at a time, gets every run's line.
+    return bRemove ? completeRun(bRestartService, szTarget, szAside, IDS_REMOVAL_SERVICE_RESTARTED,
+                                 IDS_UNINSTALL_COMPLETED)
+                   : completeRun(bRestartService, szTarget, szAside, IDS_SERVICE_RESTARTED, IDS_RESTART_NEEDED);
 }
