@@ -41,6 +41,33 @@ bool isRunning(const Service& service)
     return service.dwState != SERVICE_STOPPED;
 }
 
+// The service names of a double-zero-terminated dependency list; groups ("+name") are
+// left out.
+void addDependencies(const wchar_t* pszList, std::vector<std::wstring>& dependencies)
+{
+    for (const wchar_t* p = pszList; p != nullptr && *p != L'\0'; p += wcslen(p) + 1) {
+        if (*p != SC_GROUP_IDENTIFIERW)
+            dependencies.push_back(p);
+    }
+}
+
+void readRegistryDependencies(const std::wstring& name, std::vector<std::wstring>& dependencies)
+{
+    std::wstring path = L"SYSTEM\\CurrentControlSet\\Services\\" + name;
+    qrv_detail::UniqueRegKey key;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS)
+        return;
+    DWORD dwType = 0, dwBytes = 0;
+    if (::RegQueryValueExW(key.get(), L"DependOnService", nullptr, &dwType, nullptr, &dwBytes) != ERROR_SUCCESS ||
+        dwType != REG_MULTI_SZ)
+        return;
+    // Two zero units more than asked for: a value written without its terminators.
+    std::vector<wchar_t> list(dwBytes / sizeof(wchar_t) + 2, L'\0');
+    if (::RegQueryValueExW(key.get(), L"DependOnService", nullptr, &dwType, reinterpret_cast<BYTE*>(list.data()),
+                           &dwBytes) == ERROR_SUCCESS)
+        addDependencies(list.data(), dependencies);
+}
+
 // QueryServiceConfigW into a buffer of the size it asks for.
 bool queryConfig(SC_HANDLE hManager, Service& service, const wchar_t* pszProgram)
 {
@@ -61,10 +88,11 @@ bool queryConfig(SC_HANDLE hManager, Service& service, const wchar_t* pszProgram
     service.dwStartType = pConfig->dwStartType;
     if (pConfig->lpBinaryPathName != nullptr)
         service.bRunsProgram = isSameFile(programOfBinaryPath(pConfig->lpBinaryPathName).c_str(), pszProgram);
-    for (const wchar_t* p = pConfig->lpDependencies; p != nullptr && *p != L'\0'; p += wcslen(p) + 1) {
-        if (*p != SC_GROUP_IDENTIFIERW)
-            service.dependencies.push_back(p);
-    }
+    addDependencies(pConfig->lpDependencies, service.dependencies);
+    // A service manager that leaves the list empty (Wine's does) still keeps it in the
+    // service's registry key, from which Windows' manager loads it too.
+    if (service.dependencies.empty())
+        readRegistryDependencies(service.name, service.dependencies);
     return true;
 }
 

@@ -59,8 +59,9 @@ void WINAPI serviceMain(DWORD, wchar_t**)
     g_hStatus = ::RegisterServiceCtrlHandlerExW(L"", handler, nullptr);
     if (g_hStatus == nullptr)
         return;
-    report(SERVICE_RUNNING);
+    // The line first: a test that sees RUNNING finds it written.
     appendMarker("started " SERVICE_PROBE_BUILD);
+    report(SERVICE_RUNNING);
     ::WaitForSingleObject(g_hStop, 10 * 60 * 1000);
     appendMarker("stopped");
     report(SERVICE_STOPPED);
