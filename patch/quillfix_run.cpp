@@ -143,17 +143,18 @@ int runPatch(const wchar_t* pszCommandLine)
             reportReplaceFailure(resolveInInstallDirectory(szTarget));
         return ERROR_INSTALL_ALREADY_RUNNING;
     }
-    // The patched program a removal sets aside; deleted by completeRun.
+    // With the restart asked for, the patched program a removal sets aside is deleted
+    // by completeRun, while the service is stopped.
     CQRVWCharString szAside;
     if (bRemove) {
-        int nResult = removePatch(szTarget, &szAside);
+        int nResult = removePatch(szTarget, bRestartService ? &szAside : nullptr);
         if (nResult != ERROR_SUCCESS)
             return nResult;
     } else {
         // A repeat run that finds the new program in place changes no file, so it
         // restarts no service either.
         if (bRestartService && quillfix_swap::sameContents(kServiceFileName, textOrEmpty(szTarget))) {
-            quillfix_service::reportServiceStep(textOrEmpty(szTarget), L"unchanged program, no restart", 0, 0, false);
+            quillfix_service::reportServiceStep(L"", L"no file changed, no service restarted", 0, 0, false);
             bRestartService = false;
         }
         if (!replaceFile(szServiceFile, szTarget))

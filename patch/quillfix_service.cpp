@@ -265,8 +265,8 @@ std::wstring programOfBinaryPath(const wchar_t* pszBinaryPath)
     // "C:\Program Files\Common Files\x.exe -arg": "C:\Program", "C:\Program Files\Common"
     // and so on are tried in turn, as CreateProcessW does with a command line.
     auto existing = [](const std::wstring& name) {
-        return ::GetFileAttributesW(name.c_str()) != INVALID_FILE_ATTRIBUTES &&
-               !(::GetFileAttributesW(name.c_str()) & FILE_ATTRIBUTE_DIRECTORY);
+        DWORD dwAttributes = ::GetFileAttributesW(name.c_str());
+        return dwAttributes != INVALID_FILE_ATTRIBUTES && !(dwAttributes & FILE_ATTRIBUTE_DIRECTORY);
     };
     for (size_t nEnd = 0; nEnd != std::wstring::npos;) {
         nEnd = text.find_first_of(L" \t", nEnd + 1);
@@ -299,17 +299,21 @@ void reportServiceStep(const wchar_t* pszService, const wchar_t* pszOperation, D
                        bool bFailure)
 {
     qrv_detail::LastErrorKeeper keepError;
+    // "Service restart: stop QuillfixSvc failed with error 1053 (state RUNNING)"
     std::wstring message = L"Service restart: ";
     message += pszOperation;
     if (pszService != nullptr && *pszService != L'\0') {
-        message += L" of service ";
+        message += L" ";
         message += pszService;
     }
     if (dwError != 0)
         message += L" failed with error " + std::to_wstring(dwError);
+    else if (bFailure)
+        message += L" failed";
     if (dwState != 0) {
-        message += dwError != 0 ? L", state " : L": state ";
+        message += L" (state ";
         message += stateName(dwState);
+        message += L")";
     }
     if (bFailure)
         CQRVLogWarning(message.c_str(), static_cast<int>(dwError), RESULT_ERROR_CODE, L"quillfix_service",
@@ -337,7 +341,7 @@ RestartOutcome restartServicesOf(const wchar_t* pszProgram, const std::function<
         // Disabled: it could not be started again once stopped; left as it is, so the
         // old program stays in use until the system restarts.
         if (services[i].dwStartType == SERVICE_DISABLED) {
-            reportServiceStep(services[i].name.c_str(), L"left running (disabled)", 0, services[i].dwState, true);
+            reportServiceStep(services[i].name.c_str(), L"stop", ERROR_SERVICE_DISABLED, services[i].dwState, true);
             bFailed = true;
             continue;
         }
@@ -347,14 +351,14 @@ RestartOutcome restartServicesOf(const wchar_t* pszProgram, const std::function<
     }
     for (size_t nIndex : order) {
         if (services[nIndex].dwStartType == SERVICE_DISABLED) {
-            reportServiceStep(services[nIndex].name.c_str(), L"left running (disabled dependent)", 0,
+            reportServiceStep(services[nIndex].name.c_str(), L"stop", ERROR_SERVICE_DISABLED,
                               services[nIndex].dwState, true);
             bFailed = true;
         }
     }
     if (order.empty()) {
         if (!bFailed)
-            reportServiceStep(pszProgram, L"find a running service of the program", 0, 0, true);
+            reportServiceStep(pszProgram, L"no running service runs", 0, 0, false);
         return bFailed ? RestartOutcome::Failed : RestartOutcome::NoService;
     }
     if (bFailed)

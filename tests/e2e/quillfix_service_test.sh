@@ -43,7 +43,7 @@ remove_services() {
   for service in "$DEPENDENT" "$SERVICE"; do
     [ -n "$(state_of "$service")" ] || continue
     "$WINE" sc stop "$service" >/dev/null 2>&1
-    for _ in $(seq 1 30); do [ "$(state_of "$service")" = STOPPED ] && break; sleep 0.1; done
+    for _ in $(seq 1 10); do [ "$(state_of "$service")" = STOPPED ] && break; sleep 0.1; done
     if [ "$(state_of "$service")" != STOPPED ]; then
       wineserver -k >/dev/null 2>&1
       wineserver -w >/dev/null 2>&1
@@ -60,7 +60,6 @@ trap remove_services EXIT
 # argument), build B beside quillfix.exe; with "dependent", a second service (quoted
 # path, its own program) that depends on it, running too.
 prepare() {
-  log "$(date +%T) prepare"
   remove_services
   reset_machine
   set_windows_version winxp
@@ -153,7 +152,7 @@ check_fallback ignores_stop
 [ "$(state_of "$SERVICE")" = RUNNING ] || fail "the service is $(state_of "$SERVICE")"
 [ "$(state_of "$DEPENDENT")" = RUNNING ] || fail "the dependent service is $(state_of "$DEPENDENT")"
 check_marker "started A" "dependent started A" "dependent stopped" "dependent started A"
-library_log_has "Service restart: stop of service $SERVICE failed with error 1053, state RUNNING"
+library_log_has "Service restart: stop $SERVICE failed with error 1053 (state RUNNING)"
 
 scenario "a stopped service is left stopped"
 prepare a
@@ -163,7 +162,7 @@ run_expecting 3010 /restartservice /s /exitcode
 check_fallback a
 [ "$(state_of "$SERVICE")" = STOPPED ] || fail "the stopped service is $(state_of "$SERVICE")"
 check_marker "started A" "stopped"
-library_log_has "Service restart: find a running service of the program"
+library_log_has "Service restart: no running service runs $TARGET_WIN"
 
 scenario "without the switch nothing is stopped"
 prepare a
