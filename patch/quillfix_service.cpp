@@ -26,6 +26,8 @@ using UniqueService = qrv_detail::UniqueHandle<ServiceHandleTraits>;
 struct Service {
     std::wstring name;
     DWORD dwState = 0;
+    DWORD dwProcessId = 0;
+    DWORD dwServiceType = 0;
     DWORD dwStartType = 0;
     bool bRunsProgram = false;
     std::vector<std::wstring> dependencies;  // service names only; groups ("+name") left out
@@ -115,6 +117,8 @@ std::vector<Service> enumerateServices(SC_HANDLE hManager, const wchar_t* pszPro
             Service service;
             service.name = pEntries[i].lpServiceName;
             service.dwState = pEntries[i].ServiceStatusProcess.dwCurrentState;
+            service.dwProcessId = pEntries[i].ServiceStatusProcess.dwProcessId;
+            service.dwServiceType = pEntries[i].ServiceStatusProcess.dwServiceType;
             // A service whose configuration cannot be read is not one this run may stop.
             if (queryConfig(hManager, service, pszProgram))
                 services.push_back(service);
@@ -190,6 +194,11 @@ bool stopService(SC_HANDLE hManager, const Service& service)
         reportServiceStep(service.name.c_str(), L"open to stop", ::GetLastError(), service.dwState, true);
         return false;
     }
+    // A service in a process of its own reports STOPPED a moment before its process
+    // ends, and until then its program cannot be deleted: the process is waited for too.
+    qrv_detail::UniqueHandleObj process;
+    if ((service.dwServiceType & SERVICE_WIN32_OWN_PROCESS) && service.dwProcessId != 0)
+        process.reset(::OpenProcess(SYNCHRONIZE, FALSE, service.dwProcessId));
     SERVICE_STATUS status = {};
     // Not active: it stopped by itself meanwhile, which is what is wanted.
     if (!::ControlService(handle.get(), SERVICE_CONTROL_STOP, &status) &&
@@ -200,6 +209,10 @@ bool stopService(SC_HANDLE hManager, const Service& service)
     DWORD dwState = 0, dwError = 0;
     bool bStopped = waitForState(handle.get(), SERVICE_STOPPED, dwState, dwError);
     reportServiceStep(service.name.c_str(), L"stop", dwError, dwState, !bStopped);
+    // A process that lingers does not fail the restart: the program is then deleted at
+    // the next restart of the system, as without the service restart.
+    if (bStopped && process.valid() && ::WaitForSingleObject(process.get(), kMinWaitHint) != WAIT_OBJECT_0)
+        reportServiceStep(service.name.c_str(), L"wait for the process of", WAIT_TIMEOUT, dwState, false);
     return bStopped;
 }
 

@@ -66,6 +66,7 @@ prepare() {
   install_suite
   enable_tracing
   rm -f "$MARKER" "$DRIVE_C/qrvtrace.log"
+  reg delete 'HKLM\System\CurrentControlSet\Control\Session Manager' /v PendingFileRenameOperations /f
   cp "$PROBES/service_probe_$1.exe" "$COMMON_DIR/$SVC"
   cp "$PROBES/service_probe_b.exe" "$RUN_DIR/$SVC"
   "$WINE" sc create "$SERVICE" binPath= "$TARGET_WIN C:\\service_marker.txt" >/dev/null 2>&1
