@@ -8,7 +8,10 @@
 # Wine ends its services with the last ordinary process of the prefix: the wineserver
 # is kept up (make_prefix) and warmed by an uncaptured program before any service runs.
 # Wine cannot show: short (8.3) names of the binary path, a 32-bit run's view of the
-# Common Files folder, a program another service holds open.
+# Common Files folder, a program another service holds open. Wine's QueryServiceConfigW
+# lists no dependencies (the run then reads the service's DependOnService value, which
+# is what the dependent scenario exercises), and Wine's manager stops a service whose
+# dependents still run, so the marker's order is the run's own.
 source "$(dirname "$0")/quillfix_e2e_lib.sh" || exit 1
 
 # ctest names the folder of the service builds (tests/probes).
