@@ -108,8 +108,10 @@ void reportReplaceFailure(const CQRVWCharString& szTarget);
 // ERROR_PATCH_TARGET_NOT_FOUND. No ".bak": string 1171, the same. An empty ".bak", a
 // program that cannot be hashed or a failed restore: string 1201 and the 1123 line,
 // target and record kept; a record that cannot be deleted: 1201 and the 1124 line;
-// ERROR_INSTALL_FAILURE.
-int removePatch(const CQRVWCharString& szTarget);
+// ERROR_INSTALL_FAILURE. With pszKeepAside the patched program stays at its aside name,
+// returned there, for the caller to delete (completeRun deletes it while the service is
+// stopped).
+int removePatch(const CQRVWCharString& szTarget, CQRVWCharString* pszKeepAside = nullptr);
 // Whether the target is the program the patch put in place: the record exists and its
 // "fingerprint" matches the target (a record without one, from an earlier build, counts
 // as a match). ppUnknown when the target cannot be hashed with the stored algorithm.
@@ -140,6 +142,11 @@ int showPatchMessage(UINT uStringId, UINT uStyle, int nSilentAnswer);
 // returns the answer (the silent answer in silent mode).
 int promptAndLog(const CQRVWCharString& szCaption, const CQRVWCharString& szText, UINT uStyle,
                  int nSilentAnswer);
+// Appends "<text> User select: <answer>" CR LF to the patch log.
+void logPatchExchange(const CQRVWCharString& szText, int nAnswer);
+// A completion that needs no restart: uStringId with an OK button (only logged when
+// silent), logged with the answer 7 in both modes, as the restart question it replaces.
+void showPatchNotice(UINT uStringId);
 
 // ---- restart (quillfix_restart.cpp) --------------------------------------------------
 
@@ -147,3 +154,11 @@ int promptAndLog(const CQRVWCharString& szCaption, const CQRVWCharString& szText
 // restarts the system. ERROR_SUCCESS_REBOOT_INITIATED when a restart was started, else
 // ERROR_SUCCESS_REBOOT_REQUIRED.
 int offerRestart(UINT uQuestionId);
+// The end of a successful installation or removal: with "/restartservice", after a run
+// that changed the service program, the services running szTarget are restarted (the
+// program set aside at szAside, if any, deleted while they are stopped) and uNoticeId
+// is shown: ERROR_SUCCESS. Otherwise, or when no service was restarted or one failed
+// to stop or start, the aside program is deleted as without the switch and
+// offerRestart(uQuestionId) ends the run.
+int completeRun(QuillfixRunLock& runLock, bool bRestartService, const CQRVWCharString& szTarget,
+                const CQRVWCharString& szAside, UINT uNoticeId, UINT uQuestionId);

@@ -247,7 +247,7 @@ void reportRestoreFailure(const CQRVWCharString& szTarget)
 // The same swap as the installation, the other way: ".bak" takes the target's name and
 // the patched program goes aside, so the target holds a whole program throughout. Only
 // the patch's own program is replaced, and only by a ".bak" that holds one.
-int removePatch(const CQRVWCharString& szTarget)
+int removePatch(const CQRVWCharString& szTarget, CQRVWCharString* pszKeepAside)
 {
     const wchar_t* pszTarget = textOrEmpty(szTarget);
     CQRVWCharString szBackup = szTarget + CQRVWCharString(kBackupSuffix);
@@ -289,8 +289,14 @@ int removePatch(const CQRVWCharString& szTarget)
         reportRestoreFailure(szTarget);
         return ERROR_INSTALL_FAILURE;
     }
-    quillfix_swap::deleteAside(textOrEmpty(szAside));
-    return deleteRecordOfRemoval();
+    // A caller that restarts the service deletes the set-aside program while it is
+    // stopped; on every other way out it goes now (or at the next restart).
+    int nResult = deleteRecordOfRemoval();
+    if (pszKeepAside != nullptr && nResult == ERROR_SUCCESS)
+        *pszKeepAside = szAside;
+    else
+        quillfix_swap::deleteAside(textOrEmpty(szAside));
+    return nResult;
 }
 
 PatchProgram patchProgramAt(const CQRVWCharString& szTarget)

@@ -43,7 +43,12 @@ int promptAndLog(const CQRVWCharString& szCaption, const CQRVWCharString& szText
     int nAnswer = nSilentAnswer;
     if (!g_bSilent)
         nAnswer = ::MessageBoxW(nullptr, textOrEmpty(szText), textOrEmpty(szCaption), uStyle);
+    logPatchExchange(szText, nAnswer);
+    return nAnswer;
+}
 
+void logPatchExchange(const CQRVWCharString& szText, int nAnswer)
+{
     qrvAbsorb(false, QRV_HERE, [&] {
         std::wstring entry(textOrEmpty(szText));
         entry += L" User select: ";
@@ -52,5 +57,13 @@ int promptAndLog(const CQRVWCharString& szCaption, const CQRVWCharString& szText
         appendPatchLog(CQRVWCharString(entry.c_str()));
         return true;
     });
-    return nAnswer;
+}
+
+void showPatchNotice(UINT uStringId)
+{
+    CQRVWCharString szText = loadPatchString(uStringId);
+    if (!g_bSilent)
+        ::MessageBoxW(nullptr, textOrEmpty(szText), textOrEmpty(loadPatchString(IDS_CAPTION)), MB_OK);
+    // Logged as the restart question's No, which is what it stands in for.
+    logPatchExchange(szText, IDNO);
 }

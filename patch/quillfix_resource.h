@@ -14,6 +14,8 @@
 #define IDS_CAPTION              1140
 #define IDS_RESTART_NEEDED       1160
 #define IDS_UNINSTALL_COMPLETED  1161  // asked with Yes/No, like IDS_RESTART_NEEDED
+#define IDS_SERVICE_RESTARTED    1162  // OK box after /restartservice restarted the service
+#define IDS_REMOVAL_SERVICE_RESTARTED 1163  // the same after a removal
 #define IDS_ALREADY_INSTALLED    1170
 #define IDS_NOTHING_TO_RESTORE   1171
 #define IDS_SERVICE_CHANGED      1172  // removal refused: another program replaced the patch's

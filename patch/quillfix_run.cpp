@@ -3,12 +3,17 @@
 // catches: library failures arrive as false results.
 #include "quillfix.h"
 
+#include "internal/qrv_text.h"
 #include "qrv_product.h"
 #include "qrv_product_qlt.h"
 #include "qrv_product_rsx.h"
 #include "qrv_protocol.h"
 #include "qrv_windows_os_info.h"
 #include "quillfix_resource.h"
+#include "quillfix_service.h"
+#include "quillfix_swap.h"
+
+using qrv_detail::textOrEmpty;
 
 int g_bSilent = 0;
 
@@ -104,6 +109,7 @@ int runPatch(const wchar_t* pszCommandLine)
 {
     setSilentMode(pszCommandLine);
     bool bRemove = hasSwitchWord(pszCommandLine, L"uninstall");
+    bool bRestartService = hasSwitchWord(pszCommandLine, L"restartservice");
 
     int nOSKind = osUnsupported;
     if (!checkOperatingSystem(nOSKind)) {
@@ -135,19 +141,29 @@ int runPatch(const wchar_t* pszCommandLine)
         showPatchMessage(IDS_RUN_TIMED_OUT, MB_OK, IDOK);
         return ERROR_INSTALL_ALREADY_RUNNING;
     }
-    UINT uQuestionId = IDS_RESTART_NEEDED;
+    // With the restart asked for, the patched program a removal sets aside is deleted
+    // by completeRun, while the service is stopped.
+    CQRVWCharString szAside;
     if (bRemove) {
-        int nResult = removePatch(szTarget);
+        int nResult = removePatch(szTarget, bRestartService ? &szAside : nullptr);
         if (nResult != ERROR_SUCCESS)
             return nResult;
-        uQuestionId = IDS_UNINSTALL_COMPLETED;
     } else {
+        // A repeat run that finds the new program in place changes no file, so it
+        // restarts no service either.
+        if (bRestartService && quillfix_swap::sameContents(kServiceFileName, textOrEmpty(szTarget))) {
+            quillfix_service::reportServiceStep(L"", L"no file changed, no service restarted", 0, 0, false);
+            bRestartService = false;
+        }
         if (!replaceFile(szServiceFile, szTarget))
             return ERROR_INSTALL_FAILURE;
         recordPatch(CQRVWCharString(kPatchDescription), szServiceFile, szTarget);
     }
-    // The files and the record are final: the next run need not wait for the user's
-    // answer to the restart question (its log line waits for ours at most a moment).
-    runLock.release();
-    return offerRestart(uQuestionId);
+    // The files and the record are final. completeRun releases the lock once the service
+    // restart (when asked for) is over, just before the completion box or the restart
+    // question: the next run need not wait for the user's answer.
+    return bRemove ? completeRun(runLock, bRestartService, szTarget, szAside, IDS_REMOVAL_SERVICE_RESTARTED,
+                                 IDS_UNINSTALL_COMPLETED)
+                   : completeRun(runLock, bRestartService, szTarget, szAside, IDS_SERVICE_RESTARTED,
+                                 IDS_RESTART_NEEDED);
 }

@@ -207,6 +207,40 @@ TEST_F(QuillfixResourcesTest, EnglishTextsAreTheProductsOwn)
     }
 }
 
+// The completions after "/restartservice" restarted the service: in every language,
+// apart from each other and from the restart questions they replace.
+TEST_F(QuillfixResourcesTest, ServiceRestartedTextsInEveryLanguage)
+{
+    struct {
+        UINT uId;
+        UINT uQuestionId;
+        const wchar_t* english;
+    } const rows[] = {
+        {IDS_SERVICE_RESTARTED, IDS_RESTART_NEEDED,
+         L"The installation of the patch has completed and the service was restarted. No restart of the system "
+         L"is needed."},
+        {IDS_REMOVAL_SERVICE_RESTARTED, IDS_UNINSTALL_COMPLETED,
+         L"The removal of the patch has completed and the service was restarted. No restart of the system is "
+         L"needed."},
+    };
+    for (const Language& language : kLanguages) {
+        SCOPED_TRACE(language.name);
+        std::wstring texts[2];
+        for (int i = 0; i < 2; ++i) {
+            SCOPED_TRACE(rows[i].uId);
+            std::wstring question;
+            ASSERT_TRUE(loadExact(rows[i].uId, language.langId, texts[i]));
+            ASSERT_TRUE(loadExact(rows[i].uQuestionId, language.langId, question));
+            EXPECT_TRUE(texts[i] != question);
+            EXPECT_LT(texts[i].size(), 300u);
+            if (language.langId == 0x0409) {
+                EXPECT_TRUE(texts[i] == rows[i].english);
+            }
+        }
+        EXPECT_TRUE(texts[0] != texts[1]);
+    }
+}
+
 TEST_F(QuillfixResourcesTest, NamesAndSpareTextOnlyWhereExpected)
 {
     std::wstring text;
