@@ -22,8 +22,7 @@ int offerRestart(UINT uQuestionId)
 }
 
 int completeRun(QuillfixRunLock& runLock, bool bRestartService, const CQRVWCharString& szTarget,
-                const CQRVWCharString& szAside,
-                UINT uNoticeId, UINT uQuestionId)
+                const CQRVWCharString& szAside, UINT uNoticeId, UINT uQuestionId)
 {
     const bool bAside = szAside.getLength() > 0;
     if (bRestartService) {
