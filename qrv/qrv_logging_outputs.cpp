@@ -117,14 +117,16 @@ struct LineWrite {
 // time and a staged file still to go back are touched only under m_lock, which each
 // line holds from opening the file to the end of its rotation, so no other thread's
 // line comes between a line and the rotation it causes.
+class LogFileHolder;
+LogFileHolder* g_pLogFileHolder = nullptr;
+
 class LogFileHolder {
 public:
     // Never destroyed: records may be written while the process's statics go away. The
     // system closes a file still open at exit; each line was handed to it when written.
     static LogFileHolder& instance()
     {
-        static LogFileHolder* s_pHolder = new LogFileHolder();
-        return *s_pHolder;
+        return qrv_detail::sharedObject(g_pLogFileHolder, [] { return new LogFileHolder(); });
     }
 
     // Appends strLine at the end of the file at strPath. strFolder (empty when the path
