@@ -59,6 +59,10 @@ ValueRead readRawFrom(HKEY hKey, const wchar_t* szValueName, std::vector<BYTE>& 
 qrv_detail::ThreadValue<int> t_nRecordDepth;
 qrv_detail::ThreadValue<bool> t_bCheckedForRecord;
 
+// The one LogsKeyCache of the process (LogsKeyCache::instance).
+class LogsKeyCache;
+LogsKeyCache* g_pLogsKeyCache = nullptr;
+
 // The logs key's values as this process last read them, valid until the registry says
 // otherwise. Each key on the path to the logs key that exists is watched with
 // RegNotifyChangeKeyValue on one event: a value set or removed in the logs key, or a
@@ -70,9 +74,6 @@ qrv_detail::ThreadValue<bool> t_bCheckedForRecord;
 //
 // Shared by every thread: the watched keys, the event and the values read are touched
 // only under m_lock; each thread's record bookkeeping is its own (above).
-class LogsKeyCache;
-LogsKeyCache* g_pLogsKeyCache = nullptr;
-
 class LogsKeyCache {
 public:
     // Never destroyed: records may be written while the process's statics go away.

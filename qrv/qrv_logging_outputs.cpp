@@ -102,6 +102,10 @@ struct LineWrite {
     DWORD cbWritten = 0;
 };
 
+// The one LogFileHolder of the process (LogFileHolder::instance).
+class LogFileHolder;
+LogFileHolder* g_pLogFileHolder = nullptr;
+
 // The text output's file, kept open from one line to the next while a traced call runs
 // (QRVLogFileHold): a traced call writes two lines and most calls are nested in others,
 // so a traced program would otherwise open and close the file hundreds of times, and
@@ -117,9 +121,6 @@ struct LineWrite {
 // time and a staged file still to go back are touched only under m_lock, which each
 // line holds from opening the file to the end of its rotation, so no other thread's
 // line comes between a line and the rotation it causes.
-class LogFileHolder;
-LogFileHolder* g_pLogFileHolder = nullptr;
-
 class LogFileHolder {
 public:
     // Never destroyed: records may be written while the process's statics go away. The
@@ -255,9 +256,9 @@ private:
             m_bGenerationHeld = false;
             return;
         }
-        // 4. ".1" could not make room: its lines stay in it, and the staged file goes
-        //    back before whatever is live now. The counters stay; a later line tries
-        //    again, once the second is over.
+        // 4. A held generation stopped the shift, or ".1" could not be replaced: no
+        //    generation is replaced, and the staged file goes back before whatever is
+        //    live now. The counters stay; a later line tries again, a second later.
         m_bGenerationHeld = true;
         m_dwHeldAt = ::GetTickCount();
         m_strPending = strStaged;
