@@ -60,11 +60,11 @@ bool isSeparator(wchar_t c)
     return c == L'\\' || c == L'/';
 }
 
-bool isFullPath(const unsigned short* p, unsigned long n)
+// "X:\..." or "X:/...": a drive letter, a colon and a separator.
+bool isDrivePath(const unsigned short* p, unsigned long n)
 {
-    const bool bDrive = n >= 2 && p[1] == L':' && ((p[0] >= L'A' && p[0] <= L'Z') || (p[0] >= L'a' && p[0] <= L'z'));
-    const bool bUnc = n >= 2 && isSeparator(p[0]) && isSeparator(p[1]);
-    return bDrive || bUnc;
+    return n >= 3 && ((p[0] >= L'A' && p[0] <= L'Z') || (p[0] >= L'a' && p[0] <= L'z')) && p[1] == L':' &&
+           isSeparator(static_cast<wchar_t>(p[2]));
 }
 
 } // namespace
@@ -73,26 +73,35 @@ CQRVWCharString qrv_detail::profileFilePath(const CQRVWCharString& szFileName)
 {
     const unsigned long n = szFileName.getLength();
     const unsigned short* p = szFileName.getBuffer();
-    if (n == 0 || !p || isFullPath(p, n))
+    if (n == 0 || !p || isDrivePath(p, n) || (p[0] == L'\\' && n >= 2 && p[1] == L'\\'))
         return szFileName;
-    wchar_t szWindows[MAX_PATH + 1] = {0};
-    const UINT cchWindows = ::GetWindowsDirectoryW(szWindows, MAX_PATH + 1);
-    if (cchWindows == 0 || cchWindows > MAX_PATH)
-        return szFileName;
-    // The Windows folder, one backslash, the name without separators of its own in
-    // front; then made canonical ("." and ".." taken out) by GetFullPathNameW.
-    std::wstring strJoined(szWindows, cchWindows);
-    if (!isSeparator(strJoined.back()))
-        strJoined += L'\\';
-    unsigned long ulFirst = 0;
-    while (ulFirst < n && isSeparator(static_cast<wchar_t>(p[ulFirst])))
-        ++ulFirst;
-    strJoined.append(reinterpret_cast<const wchar_t*>(p) + ulFirst, n - ulFirst);
-    std::vector<wchar_t> full(strJoined.size() + MAX_PATH);
-    const DWORD cchFull = ::GetFullPathNameW(strJoined.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
-    if (cchFull == 0 || cchFull >= full.size())
-        return CQRVWCharString(strJoined.c_str());
-    return CQRVWCharString(full.data());
+    bool bBare = true;
+    for (unsigned long i = 0; i < n && bBare; ++i)
+        bBare = !isSeparator(static_cast<wchar_t>(p[i])) && p[i] != L':';
+    if (bBare) {
+        wchar_t szWindows[MAX_PATH + 1] = {0};
+        const UINT cchWindows = ::GetWindowsDirectoryW(szWindows, MAX_PATH + 1);
+        if (cchWindows == 0 || cchWindows > MAX_PATH)
+            return szFileName;
+        std::wstring strPath(szWindows, cchWindows);
+        if (!isSeparator(strPath.back()))
+            strPath += L'\\';
+        strPath.append(reinterpret_cast<const wchar_t*>(p), n);
+        return CQRVWCharString(strPath.c_str());
+    }
+    // Relative to the current folder (".\x.ini", "sub\x.ini"), to the current drive's
+    // root ("\x.ini") or to a drive's current folder ("C:x.ini"), as of now.
+    const wchar_t* pName = reinterpret_cast<const wchar_t*>(p);
+    std::vector<wchar_t> full(n + MAX_PATH + 1);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const DWORD cchFull = ::GetFullPathNameW(pName, static_cast<DWORD>(full.size()), full.data(), nullptr);
+        if (cchFull == 0)
+            return szFileName;
+        if (cchFull < full.size())
+            return CQRVWCharString(full.data());
+        full.resize(cchFull + 1); // the current folder grew meanwhile: once more, with its size
+    }
+    return szFileName;
 }
 
 // The name is resolved here, once: the profile functions and this class's own file

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "internal/qrv_lock.h"
+#include "internal/qrv_thread_slot.h"
 #include "internal/qrv_unique_handle.h"
 #include "qrv_registry_dword.h"
 
@@ -55,8 +56,12 @@ ValueRead readRawFrom(HKEY hKey, const wchar_t* szValueName, std::vector<BYTE>& 
 // it is nested (a record written while another is written on the same thread counts),
 // and whether the change signal was checked for it. Other threads' records have no
 // say in it, so a change reaches every record any thread begins after it.
-thread_local int t_nRecordDepth = 0;
-thread_local bool t_bCheckedForRecord = false;
+qrv_detail::ThreadValue<int> t_nRecordDepth;
+qrv_detail::ThreadValue<bool> t_bCheckedForRecord;
+
+// The one LogsKeyCache of the process (LogsKeyCache::instance).
+class LogsKeyCache;
+LogsKeyCache* g_pLogsKeyCache = nullptr;
 
 // The logs key's values as this process last read them, valid until the registry says
 // otherwise. Each key on the path to the logs key that exists is watched with
@@ -74,18 +79,25 @@ public:
     // Never destroyed: records may be written while the process's statics go away.
     static LogsKeyCache& instance()
     {
-        static LogsKeyCache* s_pCache = new LogsKeyCache();
-        return *s_pCache;
+        return qrv_detail::sharedObject(g_pLogsKeyCache, [] { return new LogsKeyCache(); });
+    }
+    // Only a copy that lost the race to be the one is destroyed.
+    ~LogsKeyCache()
+    {
+        if (m_hEvent)
+            ::CloseHandle(m_hEvent);
     }
 
     // A record's filter and output read several values: the change signal is checked
     // at the first of them only, once per record rather than once per value.
     static void beginRecord() noexcept
     {
-        if (t_nRecordDepth++ == 0)
-            t_bCheckedForRecord = false;
+        const int nDepth = t_nRecordDepth.get();
+        t_nRecordDepth.set(nDepth + 1);
+        if (nDepth == 0)
+            t_bCheckedForRecord.set(false);
     }
-    static void endRecord() noexcept { --t_nRecordDepth; }
+    static void endRecord() noexcept { t_nRecordDepth.set(t_nRecordDepth.get() - 1); }
 
     bool read(const wchar_t* szValueName, std::vector<BYTE>& data)
     {
@@ -120,8 +132,8 @@ private:
     // or memory ran out), and the caller reads the registry itself.
     bool readCached(const wchar_t* szValueName, std::vector<BYTE>& data, bool& bPresent)
     {
-        const bool bInRecord = t_nRecordDepth > 0;
-        const bool bCheck = !(bInRecord && t_bCheckedForRecord);
+        const bool bInRecord = t_nRecordDepth.get() > 0;
+        const bool bCheck = !(bInRecord && t_bCheckedForRecord.get());
         try {
             qrv_detail::LockGuard guard(m_lock);
             // Unarmed (another thread's re-arm failed meanwhile) means nothing is kept,
@@ -129,7 +141,7 @@ private:
             if ((!m_bArmed || (bCheck && changed())) && !arm())
                 return false;
             if (bCheck)
-                t_bCheckedForRecord = bInRecord;
+                t_bCheckedForRecord.set(bInRecord);
             auto found = m_values.find(szValueName);
             if (found == m_values.end()) {
                 Entry entry;
@@ -366,7 +378,7 @@ QRVObjectListMatch CQRVLoggingConfig::isObjectExcluded(const std::wstring& strOb
 
 namespace {
 // Set while this thread runs loadDynamicSettings (see there).
-thread_local bool t_bLoadingDynamicSettings = false;
+qrv_detail::ThreadValue<bool> t_bLoadingDynamicSettings;
 } // namespace
 
 // Reads the three process-wide settings through the registry value class. That class
@@ -376,11 +388,16 @@ thread_local bool t_bLoadingDynamicSettings = false;
 // read the same values.
 bool CQRVLoggingConfig::loadDynamicSettings() const
 {
-    if (t_bLoadingDynamicSettings)
+    if (t_bLoadingDynamicSettings.get())
         return false;
+    // Without a mark the load's own traces would load again, without end: then the
+    // settings stay off.
+    if (!t_bLoadingDynamicSettings.set(true)) {
+        g_dynamicLogging = 2;
+        return false;
+    }
     struct Loading {
-        Loading() noexcept { t_bLoadingDynamicSettings = true; }
-        ~Loading() { t_bLoadingDynamicSettings = false; }
+        ~Loading() { t_bLoadingDynamicSettings.set(false); }
     } loading;
     int nDynamic = 2;
     bool bResult = false;

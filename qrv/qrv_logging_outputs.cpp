@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cwchar>
+#include <string>
 
 #include "internal/qrv_lock.h"
 #include "internal/qrv_unique_handle.h"
@@ -101,6 +102,10 @@ struct LineWrite {
     DWORD cbWritten = 0;
 };
 
+// The one LogFileHolder of the process (LogFileHolder::instance).
+class LogFileHolder;
+LogFileHolder* g_pLogFileHolder = nullptr;
+
 // The text output's file, kept open from one line to the next while a traced call runs
 // (QRVLogFileHold): a traced call writes two lines and most calls are nested in others,
 // so a traced program would otherwise open and close the file hundreds of times, and
@@ -112,17 +117,17 @@ struct LineWrite {
 // it first).
 //
 // Shared by every thread: the open file, its path, the hold count, the rotation
-// counters (g_bytesWritten, g_rotations) and the rotation's staging counter are touched
-// only under m_lock, which each line holds from opening the file to the end of its
-// rotation, so no other thread's line comes between a line and the rotation it causes.
+// counters (g_bytesWritten, g_rotations), the rotation's staging counter, its retry
+// time and a staged file still to go back are touched only under m_lock, which each
+// line holds from opening the file to the end of its rotation, so no other thread's
+// line comes between a line and the rotation it causes.
 class LogFileHolder {
 public:
     // Never destroyed: records may be written while the process's statics go away. The
     // system closes a file still open at exit; each line was handed to it when written.
     static LogFileHolder& instance()
     {
-        static LogFileHolder* s_pHolder = new LogFileHolder();
-        return *s_pHolder;
+        return qrv_detail::sharedObject(g_pLogFileHolder, [] { return new LogFileHolder(); });
     }
 
     // Appends strLine at the end of the file at strPath. strFolder (empty when the path
@@ -134,6 +139,10 @@ public:
         LineWrite result;
         qrv_detail::LockGuard guard(m_lock);
         try {
+            if (!m_strPending.empty()) {
+                closeLocked();
+                finishPending();
+            }
             if (!isCurrent(strPath))
                 open(strPath, strFolder);
             if (m_file.valid()) {
@@ -169,7 +178,7 @@ public:
     }
 
 private:
-    LogFileHolder() : m_nHolds(0), m_ulStagings(0) {}
+    LogFileHolder() : m_nHolds(0), m_ulStagings(0), m_bGenerationHeld(false), m_dwHeldAt(0) {}
 
     void closeLocked() noexcept
     {
@@ -207,12 +216,17 @@ private:
     }
 
     // Invariant: every line is in exactly one file, and the numbered files hold the
-    // earlier lines in order (".1" the newest of them). Runs once this process has
-    // written more than the limit since its last rotation; each step is a rename that
-    // leaves that true if the process is killed after it.
+    // earlier lines in order (".1" the newest of them); no generation is replaced but
+    // the oldest kept. Runs once this process has written more than the limit since its
+    // last rotation; each step is a rename that leaves that true if the process is
+    // killed after it.
     void rotateLocked(const std::wstring& strPath)
     {
         if (g_maxLogFileSize == 0 || g_maxLogFileNum == 0 || g_bytesWritten / 1024 <= g_maxLogFileSize)
+            return;
+        // While a reader holds a generation, each try costs renames forth and back; and
+        // the lines of a staged file still to go back come before any live line.
+        if ((m_bGenerationHeld && ::GetTickCount() - m_dwHeldAt < kHeldRetryMs) || !m_strPending.empty())
             return;
         // This process's own handle would stop the rename; the next line opens the file
         // that is then live.
@@ -221,24 +235,121 @@ private:
         //    fails while any other handle is open on it (every writer of the log opens
         //    it without delete sharing). Then nothing has moved and the counters stay,
         //    so the next line tries again.
-        const std::wstring strStaged = strPath + L"." + std::to_wstring(::GetCurrentProcessId()) + L"-" +
-                                       std::to_wstring(++m_ulStagings) + L".rotating";
+        const std::wstring strStaged = stagingName(strPath);
         if (!::MoveFileExW(strPath.c_str(), strStaged.c_str(), 0))
             return;
         // 2. Only now the older generations move up, the oldest first; the oldest one
-        //    kept is replaced.
+        //    kept is replaced. The first move that fails (a reader holds that file or the
+        //    one it would replace) ends the shift: what did not move stays where it is,
+        //    and a name already moved away is a gap the next try steps over.
         const unsigned long ulTop = g_rotations < g_maxLogFileNum - 1 ? g_rotations : g_maxLogFileNum - 1;
-        for (unsigned long i = ulTop; i >= 1; --i)
-            ::MoveFileExW(generation(strPath, i).c_str(), generation(strPath, i + 1).c_str(),
-                          MOVEFILE_REPLACE_EXISTING);
-        // 3. The staged file becomes ".1". Where a reader holds ".1" (it could not move
-        //    either), it goes back to the live name unless another program has made a
-        //    new live file meanwhile; then it stays under its staged name, whole.
-        if (!::MoveFileExW(strStaged.c_str(), generation(strPath, 1).c_str(), MOVEFILE_REPLACE_EXISTING) &&
-            ::MoveFileExW(strStaged.c_str(), strPath.c_str(), 0))
+        bool bShifted = true;
+        for (unsigned long i = ulTop; i >= 1 && bShifted; --i)
+            bShifted = ::MoveFileExW(generation(strPath, i).c_str(), generation(strPath, i + 1).c_str(),
+                                     MOVEFILE_REPLACE_EXISTING) ||
+                       isMissing(::GetLastError());
+        // 3. The staged file becomes ".1", and only then is the rotation counted.
+        if (bShifted &&
+            ::MoveFileExW(strStaged.c_str(), generation(strPath, 1).c_str(), MOVEFILE_REPLACE_EXISTING)) {
+            ++g_rotations;
+            g_bytesWritten = 0;
+            m_bGenerationHeld = false;
             return;
-        ++g_rotations;
-        g_bytesWritten = 0;
+        }
+        // 4. A held generation stopped the shift, or ".1" could not be replaced: no
+        //    generation is replaced, and the staged file goes back before whatever is
+        //    live now. The counters stay; a later line tries again, a second later.
+        m_bGenerationHeld = true;
+        m_dwHeldAt = ::GetTickCount();
+        m_strPending = strStaged;
+        m_strPendingLive = strPath;
+        finishPending();
+    }
+
+    // Gives the staged file m_strPending back to the live name m_strPendingLive. Where
+    // another program has made a new live file meanwhile, the new file's lines are
+    // appended to the staged file, the new file is moved aside (while no writer can open
+    // it) and removed, and the staged file takes the live name; a new live file made in
+    // between is taken in the same way. When a writer has the live file open, nothing
+    // more happens: the next line tries again, and lines written to the live file
+    // meanwhile come after the staged ones all the same. A kill in between leaves every
+    // line in some file (some twice).
+    void finishPending()
+    {
+        for (int attempt = 0; attempt < 8; ++attempt) {
+            if (::MoveFileExW(m_strPending.c_str(), m_strPendingLive.c_str(), 0) || isMissingStaged()) {
+                m_strPending.clear();
+                m_strPendingLive.clear();
+                return;
+            }
+            // Read and write are not shared, so no writer opens it; delete is, for the
+            // move aside below.
+            qrv_detail::UniqueFile live(::CreateFileW(m_strPendingLive.c_str(), GENERIC_READ, FILE_SHARE_DELETE,
+                                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+            LARGE_INTEGER stagedEnd = {};
+            if (!live.valid() || !appendLinesOf(live.get(), stagedEnd))
+                return;
+            const std::wstring strAside = stagingName(m_strPendingLive);
+            if (!::MoveFileExW(m_strPendingLive.c_str(), strAside.c_str(), 0)) {
+                cutStaged(stagedEnd); // the lines stay in the live file only
+                return;
+            }
+            live.reset();
+            ::DeleteFileW(strAside.c_str());
+        }
+    }
+
+    bool isMissingStaged() const
+    {
+        return isMissing(::GetLastError()) && ::GetFileAttributesW(m_strPending.c_str()) == INVALID_FILE_ATTRIBUTES;
+    }
+
+    // Appends the lines of the open file hFile (without its byte-order mark) to the end
+    // of the staged file, and forces them to disk before the file they came from goes.
+    // stagedEnd receives where the staged file ended before.
+    bool appendLinesOf(HANDLE hFile, LARGE_INTEGER& stagedEnd)
+    {
+        std::string bytes;
+        char buffer[16384];
+        for (;;) {
+            DWORD cbRead = 0;
+            if (!::ReadFile(hFile, buffer, sizeof(buffer), &cbRead, nullptr))
+                return false;
+            if (cbRead == 0)
+                break;
+            bytes.append(buffer, cbRead);
+        }
+        const size_t cbMark = bytes.compare(0, 2, "\xFF\xFE") == 0 ? 2 : 0;
+        qrv_detail::UniqueFile staged(::CreateFileW(m_strPending.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+        LARGE_INTEGER zero = {};
+        if (!staged.valid() || !::SetFilePointerEx(staged.get(), zero, &stagedEnd, FILE_END))
+            return false;
+        const DWORD cbLines = static_cast<DWORD>(bytes.size() - cbMark);
+        DWORD cbWritten = 0;
+        const bool bWritten = ::WriteFile(staged.get(), bytes.data() + cbMark, cbLines, &cbWritten, nullptr) &&
+                              cbWritten == cbLines && ::FlushFileBuffers(staged.get());
+        staged.reset();
+        if (!bWritten)
+            cutStaged(stagedEnd); // so that a later try does not add the lines twice
+        return bWritten;
+    }
+
+    // Cuts the staged file back to its first `end` bytes.
+    void cutStaged(LARGE_INTEGER end)
+    {
+        qrv_detail::UniqueFile staged(::CreateFileW(m_strPending.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (staged.valid() && ::SetFilePointerEx(staged.get(), end, nullptr, FILE_BEGIN))
+            ::SetEndOfFile(staged.get());
+    }
+
+    static bool isMissing(DWORD dwError) { return dwError == ERROR_FILE_NOT_FOUND || dwError == ERROR_PATH_NOT_FOUND; }
+
+    std::wstring stagingName(const std::wstring& strPath)
+    {
+        return strPath + L"." + std::to_wstring(::GetCurrentProcessId()) + L"-" + std::to_wstring(++m_ulStagings) +
+               L".rotating";
     }
 
     static std::wstring generation(const std::wstring& strPath, unsigned long ulNumber)
@@ -246,9 +357,14 @@ private:
         return strPath + L"." + std::to_wstring(ulNumber);
     }
 
+    static const DWORD kHeldRetryMs = 1000;
     qrv_detail::CriticalSection m_lock; // the writers' lock: guards every member below
     long m_nHolds;                      // holds in force (nested traced calls, and other threads')
-    unsigned long m_ulStagings;         // rotations tried, for the staged file's name
+    unsigned long m_ulStagings;         // staging names used, for the next one's name
+    bool m_bGenerationHeld;             // the last rotation stopped at a generation held open
+    DWORD m_dwHeldAt;                   // when it stopped (GetTickCount)
+    std::wstring m_strPending;          // a staged file still to go back to the live name
+    std::wstring m_strPendingLive;      // that live name
     std::wstring m_strPath;             // the path the open file was opened by
     qrv_detail::UniqueFile m_file;
 };

@@ -5,6 +5,7 @@
 #include <new>
 
 #include "internal/qrv_registry_detail.h"
+#include "internal/qrv_thread_slot.h"
 #include "internal/qrv_unique_handle.h"
 #include "qrv_protocol.h"
 #include "qrv_registry_file.h"
@@ -20,13 +21,13 @@ const wchar_t* const kKeyClassEnum = L"CQRVRegistrykey";
 
 // The value object that holds a lent handle (LentKey), if any: its operations leave the
 // handle open for the lender.
-thread_local const CQRVRegistryKey* t_pBorrower = nullptr;
+qrv_detail::ThreadValue<const CQRVRegistryKey*> t_pBorrower;
 
 } // namespace
 
 qrv_detail::KeyCloser::~KeyCloser()
 {
-    if (&m_key == t_pBorrower)
+    if (&m_key == t_pBorrower.get())
         return;
     m_key.close();
 }
@@ -49,13 +50,13 @@ bool qrv_detail::openCreating(CQRVRegistryKey& key)
 }
 
 qrv_detail::LentKey::LentKey(CQRVRegistryKey& borrower, const CQRVRegistryKey& lender) noexcept
-    : m_borrower(borrower), m_bLent(lender.isOpen() && !borrower.isOpen() && !t_pBorrower)
+    : m_borrower(borrower),
+      m_bLent(lender.isOpen() && !borrower.isOpen() && !t_pBorrower.get() && t_pBorrower.set(&borrower))
 {
     if (!m_bLent)
         return;
     m_borrower.m_hKey = lender.m_hKey;
     m_borrower.m_bOpen = true;
-    t_pBorrower = &m_borrower;
 }
 
 qrv_detail::LentKey::~LentKey()
@@ -65,7 +66,7 @@ qrv_detail::LentKey::~LentKey()
     // Handed back, not closed: the lender closes it.
     m_borrower.m_hKey = nullptr;
     m_borrower.m_bOpen = false;
-    t_pBorrower = nullptr;
+    t_pBorrower.set(nullptr);
 }
 
 // ---- CQRVRegistryValent --------------------------------------------------------------

@@ -17,6 +17,10 @@ const wchar_t kClassName[] = L"CQRVWindowsOSInfo";
 // The shlwapi export behind ordinal 437: one feature code in, nonzero when present.
 typedef BOOL(WINAPI* OSQueryFunction)(DWORD);
 
+// The reference loadShlwapi keeps, published once; a thread that loses the race frees
+// its own (no function-local static: MSVC guards those with implicit thread storage).
+HMODULE g_hKeptShlwapi = nullptr;
+
 // Loads the system folder's shlwapi.dll (never one planted beside the program or in
 // the current folder) for one query. The process's first load keeps a reference that
 // is never freed, so each query's load and free only count references: mapping the DLL
@@ -24,8 +28,12 @@ typedef BOOL(WINAPI* OSQueryFunction)(DWORD);
 // run asks several times.
 HMODULE loadShlwapi()
 {
-    static const HMODULE s_hKept = qrv_detail::loadSystemLibrary(L"shlwapi.dll");
-    (void)s_hKept;
+    if (!*static_cast<HMODULE volatile*>(&g_hKeptShlwapi)) {
+        const HMODULE hKept = qrv_detail::loadSystemLibrary(L"shlwapi.dll");
+        if (hKept && ::InterlockedCompareExchangePointer(reinterpret_cast<void* volatile*>(&g_hKeptShlwapi), hKept,
+                                                         nullptr) != nullptr)
+            ::FreeLibrary(hKept);
+    }
     return qrv_detail::loadSystemLibrary(L"shlwapi.dll");
 }
 

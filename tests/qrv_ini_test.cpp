@@ -292,3 +292,55 @@ TEST_F(IniTest, UnicodeFilesAndWholeSectionWrites)
                                             qrvtest::readFile(ansi).size()));
     EXPECT_TRUE(log.lines().empty());
 }
+
+// A name reaches the file the profile functions reach under it: what CQRVIni writes
+// WritePrivateProfileStringW reads under the same name and the other way round, each
+// in the one file where the row says the name lands. Run in a current folder of the
+// test's own, which a later change does not take an object's file along to.
+TEST(IniNameTest, EveryNameMeansTheFileTheProfileFunctionsMean)
+{
+    const std::wstring folder = qrvtest::makeTempFolder(L"names");
+    ASSERT_TRUE(CreateDirectoryW((folder + L"\\sub").c_str(), nullptr));
+    wchar_t windows[MAX_PATH] = {0};
+    ASSERT_NE(0u, GetWindowsDirectoryW(windows, MAX_PATH));
+    const std::wstring tag = std::to_wstring(GetCurrentProcessId());
+    wchar_t before[MAX_PATH] = {0};
+    GetCurrentDirectoryW(MAX_PATH, before);
+    struct Restore {
+        const wchar_t* folder;
+        ~Restore() { SetCurrentDirectoryW(folder); }
+    } restore = { before };
+    ASSERT_TRUE(SetCurrentDirectoryW(folder.c_str()));
+    const struct Row {
+        std::wstring name;
+        std::wstring landsIn;
+    } rows[] = {
+        { L".\\dot.ini", folder + L"\\dot.ini" },
+        { L"sub\\x.ini", folder + L"\\sub\\x.ini" },
+        { L"qrvtest_bare_" + tag + L".ini", std::wstring(windows) + L"\\qrvtest_bare_" + tag + L".ini" },
+        { folder + L"\\full.ini", folder + L"\\full.ini" },
+        { L"\\qrvtest_root_" + tag + L".ini", folder.substr(0, 2) + L"\\qrvtest_root_" + tag + L".ini" },
+        { folder.substr(0, 2) + L"drive.ini", folder + L"\\drive.ini" },
+    };
+    QRVLogCapture log;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(::testing::Message() << "name " << std::string(row.name.begin(), row.name.end()));
+        CQRVIni ini(CQRVWCharString(row.name.c_str()));
+        EXPECT_TRUE(ini.setProfileString(L"S", L"lib", L"1"));
+        EXPECT_TRUE(WritePrivateProfileStringW(L"S", L"api", L"2", row.name.c_str()));
+        wchar_t read[16] = {0};
+        GetPrivateProfileStringW(L"S", L"lib", L"", read, 16, row.name.c_str());
+        EXPECT_STREQ(L"1", read);
+        CQRVWCharString value;
+        EXPECT_TRUE(ini.getProfileString(L"S", L"api", value));
+        EXPECT_EQ(L"2", text(value));
+        EXPECT_TRUE(DeleteFileW(row.landsIn.c_str())) << "not where the name lands";
+    }
+    CQRVIni made(L".\\made.ini");
+    ASSERT_TRUE(SetCurrentDirectoryW((folder + L"\\sub").c_str()));
+    EXPECT_TRUE(made.setProfileString(L"S", L"k", L"v"));
+    EXPECT_TRUE(DeleteFileW((folder + L"\\made.ini").c_str())) << "the file moved with the current folder";
+    EXPECT_TRUE(log.lines().empty());
+    SetCurrentDirectoryW(before);
+    qrvtest::removeFolder(folder);
+}

@@ -318,16 +318,17 @@ long numberAfter(const std::wstring& line, wchar_t tag)
 }
 
 // file_holder (tests/probes) holding a file open as another program that writes the
-// log does: reading and writing shared, deleting and renaming not.
+// log does (reading and writing shared, deleting and renaming not), or as a reader
+// that shares reading only.
 class HeldByAnotherProcess {
 public:
-    explicit HeldByAnotherProcess(const std::wstring& path) : m_path(path)
+    explicit HeldByAnotherProcess(const std::wstring& path, const wchar_t* mode = L"write") : m_path(path)
     {
         wchar_t module[MAX_PATH] = {0};
         GetModuleFileNameW(nullptr, module, MAX_PATH);
         std::wstring program(module);
         program.erase(program.find_last_of(L"\\/") + 1);
-        std::wstring command = L"\"" + program + L"probes\\file_holder.exe\" \"" + path + L"\" write";
+        std::wstring command = L"\"" + program + L"probes\\file_holder.exe\" \"" + path + L"\" " + mode;
         STARTUPINFOW si = {};
         si.cb = sizeof(si);
         if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si,
@@ -486,4 +487,86 @@ TEST(LoggingOutputRotationTest, NoGenerationMovesWhileAnotherProcessHoldsTheLog)
     ASSERT_EQ(8u, rotated.size());
     for (long i = 0; i < 8; ++i)
         EXPECT_EQ(heldFrom + i, numberAfter(rotated[i], L'H'));
+}
+
+// A reader that shares reading only (a viewer, a tail tool) holds ".2", or holds ".1"
+// while another program keeps appending to the live file, making a new one whenever
+// the rotation has moved it away: no rotation is counted while the generation is held,
+// and once it is let go every line is in exactly one file, in order, and no staged
+// file is left.
+TEST(LoggingOutputRotationTest, AHeldGenerationLosesNoLine)
+{
+    const struct Row {
+        unsigned long held;
+        bool otherWriter;
+    } rows[] = { { 2, false }, { 1, true } };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(::testing::Message() << "holding ." << row.held << (row.otherWriter ? ", another writer" : ""));
+        QRVLogCapture capture;
+        capture.setDword(L"DynamicLogging", 1);
+        capture.setDword(L"MaxLogFileSize", 1);
+        capture.setDword(L"MaxLogFileNum", 3);
+        ASSERT_TRUE(CQRVLoggingConfig().loadDynamicSettings());
+        const std::wstring& path = capture.path();
+        const std::wstring filler(500, L'm');
+        long next = 0;
+        auto writeLine = [&] {
+            qrvNote<CQRVLogWarning>((L"M" + std::to_wstring(next++) + L" " + filler).c_str(), 0, RESULT_ERROR_CODE,
+                                    nullptr, nullptr, nullptr, 0);
+        };
+        while (g_rotations < row.held && next < 20)
+            writeLine();
+        ASSERT_EQ(row.held, g_rotations);
+
+        writeLine(); // the live file exists from here on, but while a rotation has it moved away
+        HeldByAnotherProcess reader(generation(path, row.held), L"read");
+        ASSERT_TRUE(reader.held()) << "file_holder did not take the generation";
+        // Another program's writer that makes a new live file whenever there is none (it
+        // never appends: lines written at once by two programs may overlap, rotation or not).
+        std::atomic<bool> stop(false);
+        std::atomic<long> otherLines(0);
+        std::thread other([&] {
+            while (row.otherWriter && !stop) {
+                HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                       CREATE_NEW, 0, nullptr);
+                if (h == INVALID_HANDLE_VALUE) {
+                    Sleep(0);
+                    continue;
+                }
+                const std::wstring line = L"\xFEFF\"W" + std::to_wstring(otherLines) + L"\"\r\n";
+                DWORD cb = 0;
+                WriteFile(h, line.data(), static_cast<DWORD>(line.size() * 2), &cb, nullptr);
+                CloseHandle(h);
+                ++otherLines;
+            }
+        });
+        // Each line is past the limit; a rotation is tried once a second.
+        for (int i = 0; i < 100 && (i < 25 || (row.otherWriter && otherLines == 0)); ++i, Sleep(100))
+            writeLine();
+        stop = true;
+        other.join();
+        EXPECT_TRUE(!row.otherWriter || otherLines > 0) << "the other writer never made a live file";
+        EXPECT_EQ(row.held, g_rotations) << "counted a rotation that did not happen";
+        reader.letGo();
+        for (int i = 0; i < 30 && g_rotations == row.held; ++i, Sleep(100))
+            writeLine();
+        EXPECT_EQ(row.held + 1, g_rotations);
+        writeLine();
+        EXPECT_FALSE(anyStagedFile(path));
+
+        long nextM = 0;
+        long nextW = 0;
+        for (long number = static_cast<long>(row.held) + 1; number >= 0; --number) { // oldest first, live last
+            const std::wstring file = number == 0 ? path : generation(path, number);
+            for (const std::wstring& line : logLines(file)) {
+                if (numberAfter(line, L'W') >= 0)
+                    EXPECT_EQ(nextW++, numberAfter(line, L'W')) << "other line lost, repeated or out of order";
+                else
+                    EXPECT_EQ(nextM++, numberAfter(line, L'M')) << "line lost, repeated or out of order";
+            }
+        }
+        EXPECT_EQ(next, nextM);
+        EXPECT_EQ(otherLines, nextW);
+        std::cout << "holding ." << row.held << ": " << nextM << " lines, " << nextW << " of another writer\n";
+    }
 }

@@ -1022,32 +1022,43 @@ TEST_F(RegistryFileTest, MalformedFilesChangeOnlyTheKeysTheyName)
 }
 
 
-// A file name that is not a full path means one file, in the Windows folder, for the
-// export, the import and a second export into it: a bare name and one with a folder,
+// A file name means the file the profile functions mean by it, for the export, a
+// second export into it, a write of the platform's own and the import: a bare name
+// (the Windows folder), names with a folder (the current folder) and a full path,
 // each with a key whose file the import reads in one go and with one whose TAB sends
 // it through the profile functions.
-TEST(RegistryFileNameTest, NamesWithoutAFullPathMeanOneFileInTheWindowsFolder)
+TEST(RegistryFileNameTest, NamesMeanTheFileTheProfileFunctionsMean)
 {
     wchar_t windows[MAX_PATH] = {0};
     ASSERT_NE(0u, GetWindowsDirectoryW(windows, MAX_PATH));
     const std::wstring tag = std::to_wstring(GetCurrentProcessId());
-    const std::wstring subFolder = L"qrvtest_sub_" + tag;
+    const std::wstring folder = qrvtest::makeTempFolder(L"regnames");
+    wchar_t before[MAX_PATH] = {0};
+    GetCurrentDirectoryW(MAX_PATH, before);
+    struct Restore {
+        const wchar_t* folder;
+        ~Restore() { SetCurrentDirectoryW(folder); }
+    } restore = { before };
+    ASSERT_TRUE(SetCurrentDirectoryW(folder.c_str()));
+    const std::wstring bare = L"qrvtest_bare_" + tag + L".txt";
     struct Row {
-        std::wstring name;   // as the caller gives it
-        const wchar_t* text; // the REG_SZ value
+        std::wstring name;    // as the caller gives it
+        std::wstring landsIn; // where the profile functions put it
+        const wchar_t* text;  // the REG_SZ value
     } rows[] = {
-        { L"qrvtest_bare_" + tag + L".txt", L"plain" },
-        { L"qrvtest_bare_" + tag + L".txt", L"tab\there" },
-        { subFolder + L"\\x.txt", L"plain" },
-        { subFolder + L"\\x.txt", L"tab\there" },
+        { bare, std::wstring(windows) + L"\\" + bare, L"plain" },
+        { bare, std::wstring(windows) + L"\\" + bare, L"tab\there" },
+        { L".\\x.txt", folder + L"\\x.txt", L"plain" },
+        { L"sub\\x.txt", folder + L"\\sub\\x.txt", L"plain" },
+        { L"sub\\x.txt", folder + L"\\sub\\x.txt", L"tab\there" },
+        { folder + L"\\full.txt", folder + L"\\full.txt", L"tab\there" },
     };
     QRVLogCapture log;
     for (const Row& row : rows) {
         SCOPED_TRACE(::testing::Message() << "file " << std::string(row.name.begin(), row.name.end()) << ", text "
                                           << std::string(row.text, row.text + wcslen(row.text)));
-        const std::wstring inWindows = std::wstring(windows) + L"\\" + row.name;
-        QRVTestKey first(L"BareNameFirst");
-        QRVTestKey second(L"BareNameSecond");
+        QRVTestKey first(L"NameFirst");
+        QRVTestKey second(L"NameSecond");
         ASSERT_TRUE(qrvtest::setString(HKEY_CURRENT_USER, first.path(), L"Text", row.text));
         ASSERT_TRUE(qrvtest::setDword(HKEY_CURRENT_USER, first.sub(L"Sub"), L"Count", 7));
         ASSERT_TRUE(qrvtest::setString(HKEY_CURRENT_USER, second.path(), L"Other", L"second"));
@@ -1058,8 +1069,11 @@ TEST(RegistryFileNameTest, NamesWithoutAFullPathMeanOneFileInTheWindowsFolder)
         ASSERT_TRUE(firstKey.exportKey(name, CQRVRegistryFile::kTextFormat, true));
         // Without overwrite, the second key's entries go into the same file.
         ASSERT_TRUE(secondKey.exportKey(name, CQRVRegistryFile::kTextFormat, false));
-        EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(inWindows.c_str())) << "not in the Windows folder";
-        EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(row.name.c_str())) << "a copy in the current folder";
+        const std::wstring section = L"HKEY_CURRENT_USER\\" + first.path();
+        wchar_t read[64] = {0};
+        GetPrivateProfileStringW(section.c_str(), L"Text", L"", read, 64, row.name.c_str());
+        EXPECT_EQ(L"REG_SZ:\"" + std::wstring(row.text) + L"\"", read);
+        ASSERT_TRUE(WritePrivateProfileStringW(section.c_str(), L"Api", L"REG_SZ:\"api\"", row.name.c_str()));
 
         qrvtest::deleteTree(HKEY_CURRENT_USER, first.path());
         qrvtest::deleteTree(HKEY_CURRENT_USER, second.path());
@@ -1067,11 +1081,12 @@ TEST(RegistryFileNameTest, NamesWithoutAFullPathMeanOneFileInTheWindowsFolder)
         std::wstring text;
         DWORD count = 0;
         EXPECT_TRUE(qrvtest::getString(HKEY_CURRENT_USER, first.path(), L"Text", text) && text == row.text);
+        EXPECT_TRUE(qrvtest::getString(HKEY_CURRENT_USER, first.path(), L"Api", text) && text == L"api");
         EXPECT_TRUE(qrvtest::getDword(HKEY_CURRENT_USER, first.sub(L"Sub"), L"Count", count) && count == 7);
         EXPECT_TRUE(qrvtest::getString(HKEY_CURRENT_USER, second.path(), L"Other", text) && text == L"second");
-
-        EXPECT_TRUE(DeleteFileW(inWindows.c_str()));
-        RemoveDirectoryW((std::wstring(windows) + L"\\" + subFolder).c_str());
+        EXPECT_TRUE(DeleteFileW(row.landsIn.c_str())) << "not where the name lands";
     }
     EXPECT_TRUE(log.lines().empty());
+    SetCurrentDirectoryW(before);
+    qrvtest::removeFolder(folder);
 }

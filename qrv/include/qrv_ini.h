@@ -2,11 +2,14 @@
 // functions. The object holds only the file's path; every call goes to the file, so
 // nothing is cached and the object may be dropped at any time. Operations report a
 // failure by logging it and returning false; nothing is raised to the caller.
-// A name that is not a full path (no drive letter, not a UNC path), with or without
-// folders, is taken relative to the Windows folder, where the profile functions look
-// for such a name: "x.ini" is "%WINDIR%\x.ini" and "sub\x.ini" "%WINDIR%\sub\x.ini",
-// for every operation. The object may be used by one thread at a time; two objects on
-// one file are as safe as the profile functions.
+// The name is resolved once, when the object is made, as the profile functions resolve
+// it: a full path ("C:\...", "C:/...", "\\server\...") stays as it is; a name without
+// any "\", "/" or ":" is in the Windows folder ("x.ini" is "%WINDIR%\x.ini"); every
+// other name is relative to the current folder at that moment (".\x.ini", "sub\x.ini",
+// "\x.ini" at the root of the current drive, "C:x.ini" in drive C's current folder).
+// A later change of the current folder does not move an existing object's file.
+// The object may be used by one thread at a time; two objects on one file are as safe
+// as the profile functions.
 #pragma once
 
 #include "qrv_dbllist.h"

@@ -12,8 +12,9 @@
 // is kept; older ANSI files are still read. The export leaves out (with a warning) any
 // value or key whose entry would read back as something else.
 //
-// A file name that is not a full path is taken relative to the Windows folder, as
-// CQRVIni takes it, for both operations: "x.txt" is "%WINDIR%\x.txt".
+// The file name is resolved once, when the object is made, as CQRVIni resolves it
+// (and the profile functions do): "x.txt" is "%WINDIR%\x.txt", ".\x.txt" and
+// "sub\x.txt" are in the current folder of that moment, a full path stays.
 //
 // The object holds only the file name and is made for one save or load. Neither
 // operation raises: single values that cannot be written are logged by the value

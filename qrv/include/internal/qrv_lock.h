@@ -36,4 +36,22 @@ private:
     CriticalSection& m_lock;
 };
 
+// The process's one object kept in pShared (a namespace-scope pointer, null at start),
+// made by the first caller of any thread with make(); a thread that loses the race to
+// publish deletes its own and takes the winner's. Used instead of a function-local
+// static, whose thread-safe initialisation MSVC builds on implicit thread storage.
+template <typename T, typename Make>
+T& sharedObject(T*& pShared, Make make)
+{
+    if (T* pKnown = *static_cast<T* volatile*>(&pShared))
+        return *pKnown;
+    T* pFresh = make();
+    void* pBefore =
+        ::InterlockedCompareExchangePointer(reinterpret_cast<void* volatile*>(&pShared), pFresh, nullptr);
+    if (!pBefore)
+        return *pFresh;
+    delete pFresh;
+    return *static_cast<T*>(pBefore);
+}
+
 } // namespace qrv_detail

@@ -8,12 +8,12 @@
 
 namespace qrv_detail {
 
-// A full path (a drive letter and a colon, or a UNC path "\\server\share\..." or
-// "\\?\...") as it is; any other name relative to the Windows folder
-// (GetWindowsDirectoryW), where the profile functions look for a file named without a
-// full path. "x.ini" and "sub\x.ini" thus become "C:\WINDOWS\x.ini" and
-// "C:\WINDOWS\sub\x.ini". An empty or invalid name, or one that cannot be resolved,
-// is returned as it is.
+// The file the profile functions would reach under this name now: "X:\..." or
+// "X:/..." and "\\server\share\..." (or "\\?\...") as they are; a name without any
+// "\", "/" or ":" in the Windows folder (GetWindowsDirectoryW), "x.ini" becoming
+// "C:\WINDOWS\x.ini"; every other name (".\x.ini", "sub\x.ini", "\x.ini", "C:x.ini")
+// made full by GetFullPathNameW against the current folder and drive. An empty name,
+// or one that cannot be resolved, is returned as it is.
 CQRVWCharString profileFilePath(const CQRVWCharString& szFileName);
 
 } // namespace qrv_detail
