@@ -10,6 +10,7 @@
 #include "qrv_protocol.h"
 #include "qrv_registry_key.h"
 #include "qrv_registry_string.h"
+#include "quillfix_detail_log.h"
 #include "quillfix_resource.h"
 #include "quillfix_swap.h"
 
@@ -43,7 +44,7 @@ bool isAbsolute(const CQRVWCharString& szName)
 bool stageNewFile(const wchar_t* pszSource, const wchar_t* pszStaged)
 {
     clearReadOnly(pszStaged);
-    if (!::CopyFileW(pszSource, pszStaged, FALSE))
+    if (!detailCall(::CopyFileW(pszSource, pszStaged, FALSE), L"CopyFileW", pszSource, pszStaged))
         return false;
     // CopyFileW carries a read-only new file's attribute over; the flush needs write access.
     clearReadOnly(pszStaged);
@@ -53,7 +54,7 @@ bool stageNewFile(const wchar_t* pszSource, const wchar_t* pszStaged)
                                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     LARGE_INTEGER size = {};
     return staged.valid() && ::GetFileSizeEx(staged.get(), &size) && size.QuadPart > 0 &&
-           ::FlushFileBuffers(staged.get());
+           detailCall(::FlushFileBuffers(staged.get()), L"FlushFileBuffers", pszStaged);
 }
 
 // Deletes a staged copy, but only while the target holds a program: otherwise the
@@ -69,13 +70,7 @@ void discardStaged(const wchar_t* pszStaged, const wchar_t* pszTarget)
 // The copy-failure line of the patch log (1121) or the removal's (1123) for the target.
 void logFileFailureLine(UINT uLineId, const CQRVWCharString& szTarget)
 {
-    CQRVWCharString szLine = loadPatchString(uLineId);
-    qrvAbsorb(false, QRV_HERE, [&] {
-        return szLine.replace(CQRVWCharString(L"%s"), szTarget, 1, ssmOccur);
-    });
-    std::wstring line(textOrEmpty(szLine));
-    line += L"\r\n";
-    appendPatchLog(CQRVWCharString(line.c_str()));
+    appendPatchLogLine(uLineId, szTarget);
 }
 
 // <suite key>\Patch\8103 in the registry view the process gets by default; false when
@@ -143,7 +138,10 @@ bool replaceFile(const CQRVWCharString& szSource, const CQRVWCharString& szTarge
 
     // The new program already in place (a repeat run): no swap, so ".bak" keeps the
     // original; a staging file a killed run left beside it goes.
+    detailLog(L"Install: new file \"" + std::wstring(pszSource) + L"\", target \"" + pszFull + L"\", staged \"" +
+              textOrEmpty(szStaged) + L"\", aside \"" + textOrEmpty(szBackup) + L"\"");
     if (quillfix_swap::sameContents(pszSource, pszFull)) {
+        detailLog(L"The target already holds the new file: left as it is");
         discardStaged(textOrEmpty(szStaged), pszFull);
         return true;
     }
@@ -187,6 +185,7 @@ int removePatch(const CQRVWCharString& szTarget)
     // A program an earlier removal set aside may still be running until the restart, so
     // its name may still be taken: the next free numbered name is used instead.
     CQRVWCharString szAside = szTarget + CQRVWCharString(kRemovedSuffix);
+    detailLog(L"Remove: target \"" + std::wstring(pszTarget) + L"\", restored from \"" + textOrEmpty(szBackup) + L"\"");
     for (long lNumber = 1; !quillfix_swap::deleteAside(textOrEmpty(szAside)) && lNumber < 100; ++lNumber)
         szAside = szTarget + CQRVWCharString(kRemovedSuffix) + CQRVWCharString(lNumber);
 
@@ -212,9 +211,10 @@ void recordPatch(const CQRVWCharString& szDescription, const CQRVWCharString& sz
 
         CQRVRegistryString description(HKEY_LOCAL_MACHINE, szPath, CQRVWCharString(L"description"), KEY_WRITE,
                                        true, 0);
-        description.setValue(szDescription, false);
+        bool bWritten = description.setValue(szDescription, false);
         CQRVRegistryString updated(HKEY_LOCAL_MACHINE, szPath, CQRVWCharString(L"updated"), KEY_WRITE, true, 0);
-        updated.setValue(szFileName, false);
+        bWritten = updated.setValue(szFileName, false) && bWritten;
+        detailLog(L"Record HKLM\\" + std::wstring(textOrEmpty(szPath)) + (bWritten ? L": written" : L": not written"));
         return true;
     });
 }
@@ -226,6 +226,7 @@ bool deletePatchRecord()
         if (!patchRecordPath(szPath))
             return false;
         LONG lResult = ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, textOrEmpty(szPath));
+        detailRegistryCall(lResult, L"RegDeleteKeyW HKLM", textOrEmpty(szPath));
         return lResult == ERROR_SUCCESS || lResult == ERROR_FILE_NOT_FOUND;
     });
 }

@@ -6,6 +6,7 @@
 
 #include "internal/qrv_text.h"
 #include "qrv_protocol.h"
+#include "quillfix_detail_log.h"
 #include "quillfix_resource.h"
 
 using qrv_detail::textOrEmpty;
@@ -30,15 +31,18 @@ CQRVWCharString loadPatchString(UINT uStringId)
     });
 }
 
-int showPatchMessage(UINT uStringId, UINT uStyle, int nSilentAnswer)
+int showPatchMessage(UINT uStringId, UINT uStyle, int nSilentAnswer, int nLoggedAnswer)
 {
     CQRVWCharString szCaption = loadPatchString(IDS_CAPTION);
     CQRVWCharString szText = loadPatchString(uStringId);
-    return promptAndLog(szCaption, szText, uStyle, nSilentAnswer);
+    int nAnswer = promptAndLog(szCaption, szText, uStyle, nSilentAnswer, nLoggedAnswer);
+    detailLog(L"Message " + std::to_wstring(uStringId) + (g_bSilent ? L" logged (silent)" : L" shown") +
+              L", answer " + std::to_wstring(nLoggedAnswer == kAnswerAsGiven ? nAnswer : nLoggedAnswer));
+    return nAnswer;
 }
 
 int promptAndLog(const CQRVWCharString& szCaption, const CQRVWCharString& szText, UINT uStyle,
-                 int nSilentAnswer)
+                 int nSilentAnswer, int nLoggedAnswer)
 {
     int nAnswer = nSilentAnswer;
     if (!g_bSilent)
@@ -47,10 +51,21 @@ int promptAndLog(const CQRVWCharString& szCaption, const CQRVWCharString& szText
     qrvAbsorb(false, QRV_HERE, [&] {
         std::wstring entry(textOrEmpty(szText));
         entry += L" User select: ";
-        entry += std::to_wstring(nAnswer);
+        entry += std::to_wstring(nLoggedAnswer == kAnswerAsGiven ? nAnswer : nLoggedAnswer);
         entry += L"\r\n";
         appendPatchLog(CQRVWCharString(entry.c_str()));
         return true;
     });
     return nAnswer;
+}
+
+void appendPatchLogLine(UINT uLineId, const CQRVWCharString& szArgument)
+{
+    CQRVWCharString szLine = loadPatchString(uLineId);
+    qrvAbsorb(false, QRV_HERE, [&] {
+        return szLine.replace(CQRVWCharString(L"%s"), szArgument, 1, ssmOccur);
+    });
+    std::wstring line(textOrEmpty(szLine));
+    line += L"\r\n";
+    appendPatchLog(CQRVWCharString(line.c_str()));
 }
