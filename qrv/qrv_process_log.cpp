@@ -2,7 +2,7 @@
 // reader, may share. Each line is appended in one WriteFile on a handle opened for
 // appending only (FILE_APPEND_DATA), so the system puts every line whole at the end of
 // the file, whichever process writes it, without a lock between them; the byte-order
-// mark is written only by the opening that created the file. The file is opened for
+// mark is written only by the run that created the file. The file is opened for
 // each line, as the registry-configured log is, so nothing stays open between records
 // and any thread may write.
 #include "internal/qrv_process_log.h"
@@ -17,17 +17,40 @@
 
 namespace {
 
+// A missing file is made whole under a name of this process's own, byte-order mark
+// included, and then given its name in one rename that never replaces a file: another
+// run never finds it without its mark, nor appends before it. The run whose rename
+// loses drops its own copy.
+void createWithMark(const std::wstring& strPath)
+{
+    const std::wstring strOwn = strPath + L"." + std::to_wstring(::GetCurrentProcessId()) + L".new";
+    {
+        qrv_detail::UniqueFile file(::CreateFileW(strOwn.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file.valid())
+            return;
+        static const BYTE kByteOrderMark[2] = {0xFF, 0xFE};
+        DWORD cbWritten = 0;
+        ::WriteFile(file.get(), kByteOrderMark, sizeof(kByteOrderMark), &cbWritten, nullptr);
+    }
+    if (!::MoveFileExW(strOwn.c_str(), strPath.c_str(), 0))
+        ::DeleteFileW(strOwn.c_str());
+}
+
 bool appendToFile(const std::wstring& strPath, const std::wstring& strLine)
 {
-    qrv_detail::UniqueFile file(::CreateFileW(strPath.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    auto open = [&] {
+        return ::CreateFileW(strPath.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    };
+    qrv_detail::UniqueFile file(open());
+    if (!file.valid() && ::GetLastError() == ERROR_FILE_NOT_FOUND) {
+        createWithMark(strPath);
+        file.reset(open());
+    }
     if (!file.valid())
         return false;
     DWORD cbWritten = 0;
-    if (::GetLastError() != ERROR_ALREADY_EXISTS) {
-        static const BYTE kByteOrderMark[2] = {0xFF, 0xFE};
-        ::WriteFile(file.get(), kByteOrderMark, sizeof(kByteOrderMark), &cbWritten, nullptr);
-    }
     const DWORD cbLine = static_cast<DWORD>(strLine.size() * sizeof(wchar_t));
     return ::WriteFile(file.get(), strLine.data(), cbLine, &cbWritten, nullptr) && cbWritten == cbLine;
 }
