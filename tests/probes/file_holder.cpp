@@ -2,7 +2,8 @@
 // run: `file_holder <path>` opens it for reading with read sharing only (no write, no
 // delete sharing), prints "held" and sleeps; `file_holder <path> write` shares writing
 // too, as another program that writes the library's log holds it (others may still
-// append, but nobody may rename or delete it); `file_holder` alone prints "running" and
+// append, but nobody may rename or delete it); `file_holder <path> none` shares nothing,
+// so even reading it fails with a sharing violation; `file_holder` alone prints "running" and
 // sleeps, a stand-in for the running service program. It exits by itself after two
 // minutes, in case the test that started it is gone.
 #include <windows.h>
@@ -14,7 +15,8 @@ int wmain(int argc, wchar_t** argv)
     HANDLE hFile = INVALID_HANDLE_VALUE;
     if (argc > 1) {
         const bool bShareWrite = argc > 2 && ::lstrcmpiW(argv[2], L"write") == 0;
-        const DWORD dwShare = FILE_SHARE_READ | (bShareWrite ? FILE_SHARE_WRITE : 0);
+        const bool bShareNone = argc > 2 && ::lstrcmpiW(argv[2], L"none") == 0;
+        const DWORD dwShare = bShareNone ? 0 : FILE_SHARE_READ | (bShareWrite ? FILE_SHARE_WRITE : 0);
         hFile = ::CreateFileW(argv[1], GENERIC_READ, dwShare, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (hFile == INVALID_HANDLE_VALUE) {
             std::printf("open failed: %lu\n", ::GetLastError());
