@@ -85,8 +85,8 @@ for arch in x86_64 i686; do
   fi
   grep -q 'Quillfix test signing release' <<<"$result" || fail "the $arch signer is not the release certificate"
   # SHA-1 first (old Windows checks it), the SHA-256 one nested in it; both verify.
-  grep -A1 '^Signature Index: 0' <<<"$result" | grep -q 'algorithm *: SHA1$' || fail "the $arch primary signature is not SHA-1"
-  grep -A1 '^Signature Index: 1' <<<"$result" | grep -q 'algorithm *: SHA256$' || fail "the $arch program has no nested SHA-256 signature"
+  grep -A2 '^Signature Index: 0' <<<"$result" | grep -qE 'digest algorithm +: SHA1 *$' || fail "the $arch primary signature is not SHA-1"
+  grep -A2 '^Signature Index: 1' <<<"$result" | grep -qE 'digest algorithm +: SHA256 *$' || fail "the $arch program has no nested SHA-256 signature"
   [ "$(grep -c '^Signature verification: ok' <<<"$result")" = 2 ] || fail "the $arch program's two signatures do not both verify"
   osslsigncode verify -CAfile "$certs/other.pem" -in "$exe" >/dev/null 2>&1 &&
     fail "the signed $arch program verifies against an unrelated certificate"
