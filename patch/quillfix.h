@@ -6,6 +6,9 @@
 
 #include <windows.h>
 
+#include <string>
+#include <vector>
+
 #include "internal/qrv_unique_handle.h"
 #include "qrv_wchar_string.h"
 
@@ -30,29 +33,57 @@ enum {
 extern const wchar_t kServiceFileName[];   // "qrv_reg_monitor_svc.exe"
 extern const wchar_t kPatchDescription[];
 
-// Sets g_bSilent: "/s", "/S", "-s" or "-S" anywhere in the text, case-sensitive.
-void setSilentMode(const wchar_t* pszCommandLine);
-
 // 1 with nOSKind set, or 0 when the OS information could not be built or queried.
 int checkOperatingSystem(int& nOSKind);
 // The suite at any version.
 bool isSuiteInstalled();
 int showMessageByCode(int nCode, UINT uStyle, int nSilentAnswer);
 
-// True when the command line holds "/<name>" or "-<name>" as a word of its own, in any
-// case (ASCII letters only, so no user locale changes what matches).
-bool hasSwitchWord(const wchar_t* pszCommandLine, const wchar_t* pszName);
-
-// The whole run for the command-line tail ("/uninstall" removes the patch). Returns
-// the run's result as Windows Installer's code: ERROR_SUCCESS_REBOOT_REQUIRED (3010)
-// or ERROR_SUCCESS_REBOOT_INITIATED (1641) after an installation or removal,
+// The whole run for the parsed command line: the command line's own outcomes first
+// ("/?" shows the switches, an unknown word refuses the run), then the gates, the
+// replacement (or with "/uninstall" the removal), the record and the restart offer.
+// Returns the run's result as Windows Installer's code: ERROR_SUCCESS_REBOOT_REQUIRED
+// (3010) or ERROR_SUCCESS_REBOOT_INITIATED (1641) after an installation or removal,
 // ERROR_INSTALL_PLATFORM_UNSUPPORTED (1633), ERROR_PATCH_TARGET_NOT_FOUND (1642: no
 // suite, or nothing to restore), ERROR_INSTALL_ALREADY_RUNNING (1618),
-// ERROR_INSTALL_FAILURE (1603). The process exits with it only under "/exitcode".
-int runPatch(const wchar_t* pszCommandLine);
+// ERROR_INSTALL_FAILURE (1603), ERROR_INVALID_COMMAND_LINE (1639), ERROR_SUCCESS after
+// "/?". The process exits with it only under "/exitcode".
+struct QuillfixOptions;
+int runPatch(const QuillfixOptions& options);
 // The process exit code for the run's result: 0 unless the command line asks for
 // "/exitcode", since deployment scripts rely on 0.
-int exitCodeFor(const wchar_t* pszCommandLine, int nResult);
+int exitCodeFor(const QuillfixOptions& options, int nResult);
+
+// ---- the command line (quillfix_command_line.cpp) ------------------------------------
+
+// What the command line asks for, parsed once; the run reads nothing else of it.
+struct QuillfixOptions {
+    bool bSilent = false;    // the silent rule (below), "/quiet", "/q" or "/passive"
+    bool bRemove = false;    // "/uninstall"
+    bool bExitCode = false;  // "/exitcode"
+    bool bNoRestart = false; // "/norestart"
+    bool bRestartService = false; // "/restartservice"
+    bool bHelp = false;      // "/?" or "/help"
+    bool bLog = false;       // "/log <file>", "/log:<file>" or "/l*v <file>"
+    std::wstring strLogFile;
+    // The first word that starts with "/" or "-" and is no switch (nor selects silent
+    // mode by the old rule), or a "/log" without a name: the run is refused.
+    std::wstring strRefusedWord;
+};
+
+// The old silent rule, kept exactly: "/s", "/S", "-s" or "-S" anywhere in the text, as
+// a case-sensitive substring ("/silent" and a path such as "C:\data-sets" count).
+bool selectsSilentMode(const wchar_t* pszCommandLine);
+// Splits the text into words as the platform's command-line parsing takes arguments
+// (blanks separate, double quotes group, backslashes before a quote escape it).
+std::vector<std::wstring> splitCommandLine(const wchar_t* pszCommandLine);
+// Walks the words through the switch table. Switches start with "/" or "-", in any case.
+QuillfixOptions parseCommandLine(const wchar_t* pszCommandLine);
+// The switch list built from the same table, for the usage and unknown-word messages.
+std::wstring switchList();
+// Shows (or, silent, only logs) the usage (IDS_USAGE) or the unknown-word message
+// (IDS_UNKNOWN_SWITCH, naming strWord): one translated sentence, then the list.
+void showSwitchMessage(UINT uStringId, const std::wstring& strWord);
 
 // The machine-wide run mutex, held from construction (waiting at most dwTimeout) to
 // release() or destruction. A run that cannot have it within the wait, or finds its name
@@ -134,31 +165,40 @@ void appendPatchLog(const CQRVWCharString& szText);
 
 // ---- messages (quillfix_messages.cpp) ------------------------------------------------
 
+// promptAndLog logs the answer the box (or the silent default) gave.
+const int kAnswerAsGiven = -1;
+
 // The program's own string, at most 299 characters; empty (not valid) when missing.
 CQRVWCharString loadPatchString(UINT uStringId);
 // Caption 1140 and text uStringId, then promptAndLog.
-int showPatchMessage(UINT uStringId, UINT uStyle, int nSilentAnswer);
+int showPatchMessage(UINT uStringId, UINT uStyle, int nSilentAnswer, int nLoggedAnswer = kAnswerAsGiven);
 // Shows the box (unless silent), logs "<text> User select: <answer>" CR LF and
-// returns the answer (the silent answer in silent mode).
+// returns the answer (the silent answer in silent mode). nLoggedAnswer, when given,
+// is logged instead of the box's answer.
 int promptAndLog(const CQRVWCharString& szCaption, const CQRVWCharString& szText, UINT uStyle,
-                 int nSilentAnswer);
+                 int nSilentAnswer, int nLoggedAnswer = kAnswerAsGiven);
 // Appends "<text> User select: <answer>" CR LF to the patch log.
 void logPatchExchange(const CQRVWCharString& szText, int nAnswer);
 // A completion that needs no restart: uStringId with an OK button (only logged when
 // silent), logged with the answer 7 in both modes, as the restart question it replaces.
 void showPatchNotice(UINT uStringId);
+// The string uLineId with its "%s" replaced by szArgument, appended to the patch log as
+// a line of its own (the failure lines that name a path).
+void appendPatchLogLine(UINT uLineId, const CQRVWCharString& szArgument);
 
 // ---- restart (quillfix_restart.cpp) --------------------------------------------------
 
 // Asks uQuestionId (1160 after an installation, 1161 after a removal) with Yes/No; Yes
 // restarts the system. ERROR_SUCCESS_REBOOT_INITIATED when a restart was started, else
-// ERROR_SUCCESS_REBOOT_REQUIRED.
-int offerRestart(UINT uQuestionId);
+// ERROR_SUCCESS_REBOOT_REQUIRED. With bNoRestart ("/norestart") the text is shown with
+// an OK button and logged with the answer 7 (No) in both modes: never a restart.
+int offerRestart(UINT uQuestionId, bool bNoRestart = false);
 // The end of a successful installation or removal: with "/restartservice", after a run
 // that changed the service program, the services running szTarget are restarted (the
-// program set aside at szAside, if any, deleted while they are stopped) and uNoticeId
-// is shown: ERROR_SUCCESS. Otherwise, or when no service was restarted or one failed
-// to stop or start, the aside program is deleted as without the switch and
-// offerRestart(uQuestionId) ends the run.
-int completeRun(QuillfixRunLock& runLock, bool bRestartService, const CQRVWCharString& szTarget,
-                const CQRVWCharString& szAside, UINT uNoticeId, UINT uQuestionId);
+// program set aside at szAside, if any, deleted while they are stopped), the run lock is
+// released and uNoticeId is shown: ERROR_SUCCESS. Otherwise, or when no service was
+// restarted or one failed to stop or start, the aside program is deleted as without the
+// switch, the lock released and offerRestart(uQuestionId, bNoRestart) ends the run.
+int completeRun(QuillfixRunLock& runLock, bool bRestartService, bool bNoRestart,
+                const CQRVWCharString& szTarget, const CQRVWCharString& szAside, UINT uNoticeId,
+                UINT uQuestionId);

@@ -12,6 +12,7 @@
 #include "qrv_registry_string.h"
 #include "internal/qrv_system_library.h"
 #include "quillfix_fingerprint.h"
+#include "quillfix_detail_log.h"
 #include "quillfix_resource.h"
 #include "quillfix_swap.h"
 
@@ -50,7 +51,7 @@ bool isAbsolute(const CQRVWCharString& szName)
 bool stageNewFile(const wchar_t* pszSource, const wchar_t* pszStaged)
 {
     clearReadOnly(pszStaged);
-    if (!::CopyFileW(pszSource, pszStaged, FALSE))
+    if (!detailCall(::CopyFileW(pszSource, pszStaged, FALSE), L"CopyFileW", pszSource, pszStaged))
         return false;
     // CopyFileW carries a read-only new file's attribute over; the flush needs write access.
     clearReadOnly(pszStaged);
@@ -60,7 +61,7 @@ bool stageNewFile(const wchar_t* pszSource, const wchar_t* pszStaged)
                                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     LARGE_INTEGER size = {};
     return staged.valid() && ::GetFileSizeEx(staged.get(), &size) && size.QuadPart > 0 &&
-           ::FlushFileBuffers(staged.get());
+           detailCall(::FlushFileBuffers(staged.get()), L"FlushFileBuffers", pszStaged);
 }
 
 // Deletes a staged copy, but only while the target holds a program: otherwise the
@@ -77,13 +78,7 @@ void discardStaged(const wchar_t* pszStaged, const wchar_t* pszTarget)
 // removal's (1123) with the target's path, the record's (1124) with its key.
 void logFileFailureLine(UINT uLineId, const CQRVWCharString& szSubject)
 {
-    CQRVWCharString szLine = loadPatchString(uLineId);
-    qrvAbsorb(false, QRV_HERE, [&] {
-        return szLine.replace(CQRVWCharString(L"%s"), szSubject, 1, ssmOccur);
-    });
-    std::wstring line(textOrEmpty(szLine));
-    line += L"\r\n";
-    appendPatchLog(CQRVWCharString(line.c_str()));
+    appendPatchLogLine(uLineId, szSubject);
 }
 
 // <suite key>\Patch\8103 in the registry view the process gets by default; false when
@@ -207,6 +202,7 @@ bool replaceFile(const CQRVWCharString& szSource, const CQRVWCharString& szTarge
     // The new program already in place (a repeat run): no swap, so ".bak" keeps the
     // original; a staging file a killed run left beside it goes.
     if (quillfix_swap::sameContents(pszSource, pszFull)) {
+        detailLog(L"The target already holds the new file: left as it is");
         discardStaged(textOrEmpty(szStaged), pszFull);
         return true;
     }
@@ -215,6 +211,9 @@ bool replaceFile(const CQRVWCharString& szSource, const CQRVWCharString& szTarge
     // becomes ".bak".
     const bool bOwnProgram = fileExists(pszFull) && patchProgramAt(szFull) == ppOwn;
     CQRVWCharString szAside = bOwnProgram ? freeAsideName(szFull) : szBackup;
+    detailLog(L"Install: new file \"" + std::wstring(pszSource) + L"\", target \"" + pszFull + L"\" (" +
+              (bOwnProgram ? L"the patch's own program" : L"not the patch's program") + L"), staged \"" +
+              textOrEmpty(szStaged) + L"\", aside \"" + textOrEmpty(szAside) + L"\"");
     if (stageNewFile(pszSource, textOrEmpty(szStaged)) &&
         quillfix_swap::swapIn(pszFull, textOrEmpty(szStaged), textOrEmpty(szAside))) {
         if (bOwnProgram)
@@ -285,6 +284,8 @@ int removePatch(const CQRVWCharString& szTarget, CQRVWCharString* pszKeepAside)
     }
 
     CQRVWCharString szAside = freeAsideName(szTarget);
+    detailLog(L"Remove: target \"" + std::wstring(pszTarget) + L"\", restored from \"" + pszBackup + L"\", aside \"" +
+              textOrEmpty(szAside) + L"\"");
     if (!quillfix_swap::swapIn(pszTarget, pszBackup, textOrEmpty(szAside))) {
         reportRestoreFailure(szTarget);
         return ERROR_INSTALL_FAILURE;
@@ -336,16 +337,18 @@ void recordPatch(const CQRVWCharString& szDescription, const CQRVWCharString& sz
 
         CQRVRegistryString description(HKEY_LOCAL_MACHINE, szPath, CQRVWCharString(L"description"), KEY_WRITE,
                                        true, 0);
-        description.setValue(szDescription, false);
+        bool bWritten = description.setValue(szDescription, false);
         CQRVRegistryString updated(HKEY_LOCAL_MACHINE, szPath, CQRVWCharString(L"updated"), KEY_WRITE, true, 0);
-        updated.setValue(szFileName, false);
+        bWritten = updated.setValue(szFileName, false) && bWritten;
         // A program that cannot be hashed gets an empty value, which no program matches
         // and which makes later runs fail closed rather than trust a stale one.
         std::wstring fingerprint;
         quillfix_fingerprint::compute(textOrEmpty(szTarget), fingerprint);
         CQRVRegistryString value(HKEY_LOCAL_MACHINE, szPath, CQRVWCharString(kFingerprintValue), KEY_WRITE, true,
                                  0);
-        value.setValue(CQRVWCharString(fingerprint.c_str()), false);
+        bWritten = value.setValue(CQRVWCharString(fingerprint.c_str()), false) && bWritten;
+        detailLog(L"Record HKLM\\" + std::wstring(textOrEmpty(szPath)) + (bWritten ? L": written" : L": not written") +
+                  L", fingerprint \"" + fingerprint + L"\"");
         return true;
     });
 }
@@ -357,6 +360,7 @@ bool deletePatchRecord()
         if (!patchRecordPath(szPath))
             return false;
         LONG lResult = deleteKeyTree(HKEY_LOCAL_MACHINE, textOrEmpty(szPath));
+        detailRegistryCall(lResult, L"SHDeleteKeyW HKLM", textOrEmpty(szPath));
         if (lResult == ERROR_SUCCESS || lResult == ERROR_FILE_NOT_FOUND)
             return true;
         std::wstring message(L"Unable to delete registry key ( \"");

@@ -6,6 +6,7 @@
 
 #include "internal/qrv_text.h"
 #include "qrv_protocol.h"
+#include "quillfix_detail_log.h"
 #include "quillfix_resource.h"
 
 using qrv_detail::textOrEmpty;
@@ -30,20 +31,23 @@ CQRVWCharString loadPatchString(UINT uStringId)
     });
 }
 
-int showPatchMessage(UINT uStringId, UINT uStyle, int nSilentAnswer)
+int showPatchMessage(UINT uStringId, UINT uStyle, int nSilentAnswer, int nLoggedAnswer)
 {
     CQRVWCharString szCaption = loadPatchString(IDS_CAPTION);
     CQRVWCharString szText = loadPatchString(uStringId);
-    return promptAndLog(szCaption, szText, uStyle, nSilentAnswer);
+    int nAnswer = promptAndLog(szCaption, szText, uStyle, nSilentAnswer, nLoggedAnswer);
+    detailLog(L"Message " + std::to_wstring(uStringId) + (g_bSilent ? L" logged (silent)" : L" shown") +
+              L", answer " + std::to_wstring(nLoggedAnswer == kAnswerAsGiven ? nAnswer : nLoggedAnswer));
+    return nAnswer;
 }
 
 int promptAndLog(const CQRVWCharString& szCaption, const CQRVWCharString& szText, UINT uStyle,
-                 int nSilentAnswer)
+                 int nSilentAnswer, int nLoggedAnswer)
 {
     int nAnswer = nSilentAnswer;
     if (!g_bSilent)
         nAnswer = ::MessageBoxW(nullptr, textOrEmpty(szText), textOrEmpty(szCaption), uStyle);
-    logPatchExchange(szText, nAnswer);
+    logPatchExchange(szText, nLoggedAnswer == kAnswerAsGiven ? nAnswer : nLoggedAnswer);
     return nAnswer;
 }
 
@@ -61,9 +65,17 @@ void logPatchExchange(const CQRVWCharString& szText, int nAnswer)
 
 void showPatchNotice(UINT uStringId)
 {
-    CQRVWCharString szText = loadPatchString(uStringId);
-    if (!g_bSilent)
-        ::MessageBoxW(nullptr, textOrEmpty(szText), textOrEmpty(loadPatchString(IDS_CAPTION)), MB_OK);
     // Logged as the restart question's No, which is what it stands in for.
-    logPatchExchange(szText, IDNO);
+    showPatchMessage(uStringId, MB_OK, IDOK, IDNO);
+}
+
+void appendPatchLogLine(UINT uLineId, const CQRVWCharString& szArgument)
+{
+    CQRVWCharString szLine = loadPatchString(uLineId);
+    qrvAbsorb(false, QRV_HERE, [&] {
+        return szLine.replace(CQRVWCharString(L"%s"), szArgument, 1, ssmOccur);
+    });
+    std::wstring line(textOrEmpty(szLine));
+    line += L"\r\n";
+    appendPatchLog(CQRVWCharString(line.c_str()));
 }

@@ -12,6 +12,9 @@
 #define IDS_DELETE_KEY_FAILED    1124  // "%s" takes the record's key; written to the log only
 #define IDS_WRONG_VERSION        1130
 #define IDS_CAPTION              1140
+#define IDS_UNKNOWN_SWITCH       1150  // "%s" takes the word; the switch list follows in code
+#define IDS_USAGE                1151  // the switch list follows in code
+#define IDS_DETAIL_LOG_FAILED    1152  // "%s" takes the /log file; written to the patch log only
 #define IDS_RESTART_NEEDED       1160
 #define IDS_UNINSTALL_COMPLETED  1161  // asked with Yes/No, like IDS_RESTART_NEEDED
 #define IDS_SERVICE_RESTARTED    1162  // OK box after /restartservice restarted the service

@@ -10,8 +10,13 @@
 
 using qrv_detail::textOrEmpty;
 
-int offerRestart(UINT uQuestionId)
+int offerRestart(UINT uQuestionId, bool bNoRestart)
 {
+    // "/norestart": the same text as a statement (OK), logged as the No it amounts to.
+    if (bNoRestart) {
+        showPatchNotice(uQuestionId);
+        return ERROR_SUCCESS_REBOOT_REQUIRED;
+    }
     // Silent runs answer No: a deployment never restarts a machine on its own.
     int nAnswer = showPatchMessage(uQuestionId, MB_YESNO, IDNO);
     if (nAnswer != IDYES)
@@ -21,8 +26,9 @@ int offerRestart(UINT uQuestionId)
                                                                                       : ERROR_SUCCESS_REBOOT_REQUIRED;
 }
 
-int completeRun(QuillfixRunLock& runLock, bool bRestartService, const CQRVWCharString& szTarget,
-                const CQRVWCharString& szAside, UINT uNoticeId, UINT uQuestionId)
+int completeRun(QuillfixRunLock& runLock, bool bRestartService, bool bNoRestart,
+                const CQRVWCharString& szTarget, const CQRVWCharString& szAside, UINT uNoticeId,
+                UINT uQuestionId)
 {
     const bool bAside = szAside.getLength() > 0;
     if (bRestartService) {
@@ -44,5 +50,5 @@ int completeRun(QuillfixRunLock& runLock, bool bRestartService, const CQRVWCharS
     if (bAside)
         quillfix_swap::deleteAside(textOrEmpty(szAside));
     runLock.release();
-    return offerRestart(uQuestionId);
+    return offerRestart(uQuestionId, bNoRestart);
 }

@@ -1,6 +1,6 @@
-// The patch run: silent switch, the gates in their fixed order, then the replacement,
-// the record and the restart offer. Apart from checkOperatingSystem nothing here
-// catches: library failures arrive as false results.
+// The patch run: the command line's own outcomes, the gates in their fixed order, then
+// the replacement, the record and the restart offer. Apart from checkOperatingSystem
+// nothing here catches: library failures arrive as false results.
 #include "quillfix.h"
 
 #include "internal/qrv_text.h"
@@ -9,6 +9,7 @@
 #include "qrv_product_rsx.h"
 #include "qrv_protocol.h"
 #include "qrv_windows_os_info.h"
+#include "quillfix_detail_log.h"
 #include "quillfix_resource.h"
 #include "quillfix_service.h"
 #include "quillfix_swap.h"
@@ -21,53 +22,9 @@ const wchar_t kServiceFileName[] = L"qrv_reg_monitor_svc.exe";
 const wchar_t kPatchDescription[] =
     L"Reduce exporting action to improve the performance of registry monitor service.";
 
-void setSilentMode(const wchar_t* pszCommandLine)
+int exitCodeFor(const QuillfixOptions& options, int nResult)
 {
-    // A plain substring search, so "/silent" and a path such as "C:\data-sets" count
-    // as well: deployment scripts have always relied on that.
-    static const wchar_t* const kSwitches[] = {L"/s", L"/S", L"-s", L"-S"};
-    int bSilent = 0;
-    if (pszCommandLine != nullptr && *pszCommandLine != L'\0') {
-        CQRVWCharString szCommandLine(pszCommandLine);
-        for (const wchar_t* pszSwitch : kSwitches) {
-            if (szCommandLine.contains(CQRVWCharString(pszSwitch))) {
-                bSilent = 1;
-                break;
-            }
-        }
-    }
-    g_bSilent = bSilent;
-}
-
-bool hasSwitchWord(const wchar_t* pszCommandLine, const wchar_t* pszName)
-{
-    if (pszCommandLine == nullptr)
-        return false;
-    auto isBlank = [](wchar_t c) { return c == L' ' || c == L'\t' || c == L'"'; };
-    auto lower = [](wchar_t c) { return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c; };
-    for (const wchar_t* p = pszCommandLine; *p != L'\0';) {
-        while (*p != L'\0' && isBlank(*p))
-            ++p;
-        const wchar_t* pszWord = p;
-        while (*p != L'\0' && !isBlank(*p))
-            ++p;
-        if (p - pszWord < 2 || (*pszWord != L'/' && *pszWord != L'-'))
-            continue;
-        const wchar_t* q = pszWord + 1;
-        const wchar_t* n = pszName;
-        while (q != p && *n != L'\0' && lower(*q) == lower(*n)) {
-            ++q;
-            ++n;
-        }
-        if (q == p && *n == L'\0')
-            return true;
-    }
-    return false;
-}
-
-int exitCodeFor(const wchar_t* pszCommandLine, int nResult)
-{
-    return hasSwitchWord(pszCommandLine, L"exitcode") ? nResult : 0;
+    return options.bExitCode ? nResult : 0;
 }
 
 int checkOperatingSystem(int& nOSKind)
@@ -105,17 +62,30 @@ int showMessageByCode(int nCode, UINT uStyle, int nSilentAnswer)
     return showPatchMessage(uStringId, uStyle, nSilentAnswer);
 }
 
-int runPatch(const wchar_t* pszCommandLine)
+int runPatch(const QuillfixOptions& options)
 {
-    setSilentMode(pszCommandLine);
-    bool bRemove = hasSwitchWord(pszCommandLine, L"uninstall");
-    bool bRestartService = hasSwitchWord(pszCommandLine, L"restartservice");
+    g_bSilent = options.bSilent ? 1 : 0;
+    // The command line first: a run that was not asked for changes nothing, and "/?"
+    // wins over any word it does not know.
+    if (options.bHelp) {
+        showSwitchMessage(IDS_USAGE, std::wstring());
+        return ERROR_SUCCESS;
+    }
+    if (!options.strRefusedWord.empty()) {
+        detailLog(L"Command line refused at the word " + options.strRefusedWord);
+        showSwitchMessage(IDS_UNKNOWN_SWITCH, options.strRefusedWord);
+        return ERROR_INVALID_COMMAND_LINE;
+    }
+    bool bRemove = options.bRemove;
+    bool bRestartService = options.bRestartService;
 
     int nOSKind = osUnsupported;
     if (!checkOperatingSystem(nOSKind)) {
+        detailLog(L"Operating-system check failed");
         showMessageByCode(mcInstallFailed, MB_OK, IDOK);
         return ERROR_INSTALL_FAILURE;
     }
+    detailLog(L"Operating-system check: kind " + std::to_wstring(nOSKind) + L" (1 Vista, 2 XP family, 0 refused)");
     if (nOSKind != osVista && nOSKind != osXPFamily) {
         showMessageByCode(mcOSNotSupported, MB_OK, IDOK);
         return ERROR_INSTALL_PLATFORM_UNSUPPORTED;
@@ -126,9 +96,11 @@ int runPatch(const wchar_t* pszCommandLine)
     CQRVProduct_RSX backupProduct;
     if (!isSuiteInstalled() &&
         !backupProduct.isInstalled(QRV_DONT_CARE, QRV_DONT_CARE, QRV_DONT_CARE, QRV_DONT_CARE)) {
+        detailLog(L"Product check: neither the suite nor the backup product is installed");
         showPatchMessage(IDS_SUITE_NOT_INSTALLED, MB_OK, IDOK);
         return ERROR_PATCH_TARGET_NOT_FOUND;
     }
+    detailLogSuite();
 
     CQRVWCharString szServiceFile(kServiceFileName);
     CQRVWCharString szTarget = makeCommonFilesPath(szServiceFile);
@@ -136,7 +108,10 @@ int runPatch(const wchar_t* pszCommandLine)
     // One run at a time changes the service program; a second one waits for the first to
     // finish its changes, then finds its result. A run still waiting after ten minutes,
     // or one that cannot have the mutex at all, touches nothing and says so.
+    const DWORD dwWaitStart = ::GetTickCount();
     QuillfixRunLock runLock(kRunLockWait);
+    detailLog(std::wstring(L"Run lock ") + (runLock.held() ? L"taken" : L"not taken") + L" after " +
+              std::to_wstring(::GetTickCount() - dwWaitStart) + L" ms");
     if (!runLock.held()) {
         showPatchMessage(IDS_RUN_TIMED_OUT, MB_OK, IDOK);
         return ERROR_INSTALL_ALREADY_RUNNING;
@@ -162,8 +137,9 @@ int runPatch(const wchar_t* pszCommandLine)
     // The files and the record are final. completeRun releases the lock once the service
     // restart (when asked for) is over, just before the completion box or the restart
     // question: the next run need not wait for the user's answer.
-    return bRemove ? completeRun(runLock, bRestartService, szTarget, szAside, IDS_REMOVAL_SERVICE_RESTARTED,
-                                 IDS_UNINSTALL_COMPLETED)
-                   : completeRun(runLock, bRestartService, szTarget, szAside, IDS_SERVICE_RESTARTED,
+    const bool bNoRestart = options.bNoRestart;
+    return bRemove ? completeRun(runLock, bRestartService, bNoRestart, szTarget, szAside,
+                                 IDS_REMOVAL_SERVICE_RESTARTED, IDS_UNINSTALL_COMPLETED)
+                   : completeRun(runLock, bRestartService, bNoRestart, szTarget, szAside, IDS_SERVICE_RESTARTED,
                                  IDS_RESTART_NEEDED);
 }

@@ -4,6 +4,8 @@
 // polled QueryServiceStatusEx (XP has no NotifyServiceStatusChange).
 #include "quillfix_service.h"
 
+#include "quillfix_detail_log.h"
+
 #include <algorithm>
 #include <vector>
 
@@ -328,11 +330,15 @@ void reportServiceStep(const wchar_t* pszService, const wchar_t* pszOperation, D
         message += stateName(dwState);
         message += L")";
     }
-    if (bFailure)
+    // A failure is a warning record, which the detailed log ("/log") takes like every
+    // other; a step goes there as a line of its own and to the library log as a notice.
+    if (bFailure) {
         CQRVLogWarning(message.c_str(), static_cast<int>(dwError), RESULT_ERROR_CODE, L"quillfix_service",
                        pszOperation, QRV_HERE);
-    else
+    } else {
+        detailLog(message);
         CLogNotification notification(message.c_str());
+    }
 }
 
 RestartOutcome restartServicesOf(const wchar_t* pszProgram, const std::function<void()>& whileStopped)

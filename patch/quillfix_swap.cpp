@@ -8,6 +8,7 @@
 #include "internal/qrv_unique_handle.h"
 #include "qrv_failures.h"
 #include "qrv_protocol.h"
+#include "quillfix_detail_log.h"
 
 namespace quillfix_swap {
 
@@ -77,13 +78,14 @@ bool swapIn(const wchar_t* pszTarget, const wchar_t* pszIncoming, const wchar_t*
     // below): the incoming file takes the free name, never over a file that appeared
     // meanwhile.
     if (!fileExists(pszTarget))
-        return ::MoveFileExW(pszIncoming, pszTarget, MOVEFILE_WRITE_THROUGH) != FALSE;
+        return detailCall(::MoveFileExW(pszIncoming, pszTarget, MOVEFILE_WRITE_THROUGH), L"MoveFileExW", pszIncoming, pszTarget);
 
     // What is at the aside name is meant to be replaced, read-only or not.
     clearReadOnly(pszAside);
     // One call: the target to the aside name, the incoming file to the target, which
     // keeps the old file's attributes and security.
-    if (::ReplaceFileW(pszTarget, pszIncoming, pszAside, REPLACEFILE_WRITE_THROUGH, nullptr, nullptr))
+    if (detailCall(::ReplaceFileW(pszTarget, pszIncoming, pszAside, REPLACEFILE_WRITE_THROUGH, nullptr, nullptr),
+                   L"ReplaceFileW", pszTarget, pszIncoming, pszAside))
         return true;
 
     // ReplaceFileW refused (a file in use, a file system that lacks it): the same two
@@ -91,13 +93,13 @@ bool swapIn(const wchar_t* pszTarget, const wchar_t* pszIncoming, const wchar_t*
     // nothing has changed. A target already gone means the call set it aside and then
     // stopped (ERROR_UNABLE_TO_MOVE_REPLACEMENT_2).
     if (fileExists(pszTarget) &&
-        !::MoveFileExW(pszTarget, pszAside, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        !detailCall(::MoveFileExW(pszTarget, pszAside, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH), L"MoveFileExW", pszTarget, pszAside))
         return false;
     // Between these two renames the target name is free for an instant (MoveFileExW will
     // not replace a running program, so its name cannot be taken over in one step): the
     // old program is whole at the aside name and the incoming one whole at its own. A run
     // killed here is completed by the next run, which finds no target.
-    if (::MoveFileExW(pszIncoming, pszTarget, MOVEFILE_WRITE_THROUGH))
+    if (detailCall(::MoveFileExW(pszIncoming, pszTarget, MOVEFILE_WRITE_THROUGH), L"MoveFileExW", pszIncoming, pszTarget))
         return true;
     // The incoming file cannot take the name: the old one goes back. Should that fail
     // too, the complete incoming file gets one more try: either program at the target
@@ -113,7 +115,7 @@ bool restoreMissingTarget(const wchar_t* pszTarget, const wchar_t* pszBackup)
         return true;
     if (!fileExists(pszBackup))
         return false;
-    if (::MoveFileExW(pszBackup, pszTarget, MOVEFILE_WRITE_THROUGH))
+    if (detailCall(::MoveFileExW(pszBackup, pszTarget, MOVEFILE_WRITE_THROUGH), L"MoveFileExW", pszBackup, pszTarget))
         return true;
     // Written when made; nothing is thrown, the caller keeps every other file in place.
     CQRVMoveFileException(pszBackup, pszTarget, static_cast<int>(::GetLastError()), QRV_HERE);
@@ -123,11 +125,11 @@ bool restoreMissingTarget(const wchar_t* pszTarget, const wchar_t* pszBackup)
 bool deleteAside(const wchar_t* pszPath)
 {
     clearReadOnly(pszPath);
-    if (::DeleteFileW(pszPath) || !fileExists(pszPath))
+    if (!fileExists(pszPath) || detailCall(::DeleteFileW(pszPath), L"DeleteFileW", pszPath) || !fileExists(pszPath))
         return true;
     // A running program's file: gone at the next restart (needs administrator rights;
     // without them it stays, renamed aside, and harms nothing).
-    ::MoveFileExW(pszPath, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    detailCall(::MoveFileExW(pszPath, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT), L"MoveFileExW (delete at restart)", pszPath);
     return false;
 }
 

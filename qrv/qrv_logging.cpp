@@ -2,6 +2,7 @@
 // (CQRVLogException1, CQRVLogWarning, CQRVLogDebug, _CQRVLogEntry).
 #include "qrv_logging.h"
 
+#include "internal/qrv_process_log.h"
 #include "internal/qrv_unique_handle.h"
 #include "qrv_logging_config.h"
 #include "qrv_logging_outputs.h"
@@ -29,6 +30,12 @@ bool CQRVLogging::writeRecord(CQRVLogRecord& record, bool bShortForm) noexcept
 {
     qrv_detail::LastErrorKeeper keep;
     try {
+        // A process with a log destination of its own writes there instead.
+        bool bOwnWritten = false;
+        if (qrvWriteToProcessLog(*this, record, bShortForm, bOwnWritten)) {
+            logged = logged || bOwnWritten;
+            return bOwnWritten;
+        }
         QRVLoggingConfigRecordScope oneState;
         if (!(bShortForm ? passesDetail(*this, record) : shouldLog(*this, record)))
             return false;

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cwctype>
 #include <map>
 #include <string>
@@ -424,6 +425,57 @@ bool CQRVLoggingConfig::loadDynamicSettings() const
     return bResult;
 }
 
+namespace {
+
+// The destination of setProcessLogDestination. Shared by every thread: the path and the
+// detail are touched only under lock; bSet mirrors "a path is set" so that the records
+// of a process that never sets one pass without taking the lock. Never destroyed:
+// records may be written while the process's statics go away.
+struct ProcessLogDestination {
+    qrv_detail::CriticalSection lock;
+    std::wstring strPath;
+    unsigned short usDetail = 0;
+    std::atomic<bool> bSet{false};
+
+    static ProcessLogDestination& instance()
+    {
+        static ProcessLogDestination* s_pDestination = new ProcessLogDestination();
+        return *s_pDestination;
+    }
+};
+
+} // namespace
+
+void CQRVLoggingConfig::setProcessLogDestination(const std::wstring& strPath, unsigned short usDetail)
+{
+    try {
+        ProcessLogDestination& destination = ProcessLogDestination::instance();
+        qrv_detail::LockGuard guard(destination.lock);
+        destination.strPath = strPath;
+        destination.usDetail = usDetail;
+        destination.bSet = !strPath.empty();
+    } catch (...) {
+        // out of memory: the destination stays as it was
+    }
+}
+
+bool CQRVLoggingConfig::getProcessLogDestination(std::wstring& strPath, unsigned short& usDetail)
+{
+    try {
+        ProcessLogDestination& destination = ProcessLogDestination::instance();
+        if (!destination.bSet)
+            return false;
+        qrv_detail::LockGuard guard(destination.lock);
+        if (destination.strPath.empty())
+            return false;
+        strPath = destination.strPath;
+        usDetail = destination.usDetail;
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
 bool qrvGetModuleBaseName(std::wstring& strName)
 {
     try {
@@ -469,6 +521,11 @@ bool passesDetail(CQRVLogging& logObject, CQRVLogRecord& record)
 
     const unsigned short detail = config.getLogDetail();
     logObject.detail = detail;
+    return qrvPassesDetailMask(record, detail);
+}
+
+bool qrvPassesDetailMask(const CQRVLogRecord& record, unsigned short detail)
+{
     if ((record.kind & detail) != record.kind)
         return false;
     if (record.kind != lkExit)

@@ -319,3 +319,53 @@ TEST(LoggingConfigTest, AKeyThatFailsToOpenIsReadAgainUntilItOpens)
     RegDeleteValueW(h, L"Touch");
     RegCloseKey(h);
 }
+
+// A process's own destination takes its records whatever the registry says (logging
+// off, or on with another file): only its detail bits filter, each line carries the
+// process id and, after a code, the system's text; the byte-order mark comes once. An
+// empty path hands the records back to the registry's settings.
+TEST(LoggingConfigTest, ProcessDestinationOverridesTheRegistrysLocationAndDetail)
+{
+    QRVLogCapture capture;
+    capture.setDword(L"Logging", 0);
+    const std::wstring folder = qrvtest::makeTempFolder(L"process_log");
+    const std::wstring path = folder + L"\\process.log";
+    CQRVLoggingConfig::setProcessLogDestination(path, lkExceptionBad | lkWarning);
+    std::wstring gotPath;
+    unsigned short gotDetail = 0;
+    ASSERT_TRUE(CQRVLoggingConfig::getProcessLogDestination(gotPath, gotDetail));
+    EXPECT_EQ(path, gotPath);
+    EXPECT_EQ(lkExceptionBad | lkWarning, gotDetail);
+
+    SetLastError(0xDEADBEEF);
+    CQRVDetailedLog failure(lkExceptionBad, L"probe failure", ERROR_SHARING_VIOLATION, RESULT_ERROR_CODE, L"O",
+                            L"m", nullptr, 0, true, false, OUTPUT_TEXT);
+    EXPECT_EQ(0xDEADBEEFu, GetLastError());
+    EXPECT_TRUE(failure.logged);
+    EXPECT_FALSE(writeKind(lkDebug)); // not among its bits
+    capture.setDword(L"Logging", 1);
+    EXPECT_TRUE(writeKind(lkWarning)); // the registry's log is not written meanwhile
+    EXPECT_TRUE(capture.lines().empty());
+
+    CQRVLoggingConfig::setProcessLogDestination(std::wstring(), 0xFFFF);
+    EXPECT_FALSE(CQRVLoggingConfig::getProcessLogDestination(gotPath, gotDetail));
+    EXPECT_TRUE(writeKind(lkWarning));
+    EXPECT_EQ(1u, capture.lines().size());
+
+    const std::vector<unsigned char> bytes = qrvtest::readFile(path);
+    ASSERT_GE(bytes.size(), 2u);
+    EXPECT_EQ(0xFF, bytes[0]);
+    EXPECT_EQ(0xFE, bytes[1]);
+    const std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data() + 2), (bytes.size() - 2) / 2);
+    EXPECT_EQ(std::wstring::npos, text.find(L'\xFEFF'));
+    const std::wstring pid = L">: <pid " + std::to_wstring(GetCurrentProcessId()) + L"> <";
+    const size_t firstEnd = text.find(L"\r\n");
+    ASSERT_NE(std::wstring::npos, firstEnd);
+    const std::wstring first = text.substr(0, firstEnd + 2);
+    EXPECT_NE(std::wstring::npos, first.find(pid + L"EXCEPTION_BAD> <")) << first.c_str();
+    EXPECT_NE(std::wstring::npos, first.find(L"<O::m> \"probe failure\" <Error: 0x00000020 = 32: ")) << first.c_str();
+    const std::wstring second = text.substr(firstEnd + 2);
+    EXPECT_NE(std::wstring::npos, second.find(pid + L"WARNING> <")) << second.c_str();
+    EXPECT_EQ(second.size() - 2, second.find(L"\r\n")) << "two lines in all";
+    qrvtest::removeFolder(folder);
+}

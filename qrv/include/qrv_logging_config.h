@@ -44,6 +44,12 @@ public:
     QRVObjectListMatch isObjectExcluded(const std::wstring& strObjectName) const;
     bool loadDynamicSettings() const;
 
+    // Sends this process's log records to strPath with the given LogDetail bits, whatever
+    // the registry's logging settings say; overrides the registry's location and detail for
+    // this process only. Any time, any thread. An empty path turns the override off.
+    static void setProcessLogDestination(const std::wstring& strPath, unsigned short usDetail);
+    static bool getProcessLogDestination(std::wstring& strPath, unsigned short& usDetail);
+
     // Raw readers under the logs key; present when the key opens and the value is
     // not missing (a value of another type or size still counts as present).
     static bool readDword(const wchar_t* szValueName, unsigned long& ulValue);
@@ -67,6 +73,9 @@ QRVProgramSettings qrvParseProgramSettings(const std::wstring& strSetting);
 
 // The program file's name without folder and extension, from a path of any length.
 bool qrvGetModuleBaseName(std::wstring& strName);
+
+// The kind and EXIT tests of a detail mask (kind bits and the three EXIT flags).
+bool qrvPassesDetailMask(const CQRVLogRecord& record, unsigned short usDetail);
 
 // First filter stage (all that CQRVSimpleLog applies).
 bool passesDetail(CQRVLogging& logObject, CQRVLogRecord& record);

@@ -320,6 +320,20 @@ else
 fi
 
 # -- a new file of zero bytes is refused ------------------------------------------------
+# The new file held by a program that shares nothing: the copy fails with a sharing
+# violation, and the detailed log (/log) says which call failed, with which code.
+scenario "new file held without sharing, with /log"
+prepare
+start_holder 'C:\patchrun\qrv_reg_monitor_svc.exe' none
+run_expecting 1603 /s /exitcode /log fault.log
+stop_holder
+check_failed_run
+for piece in "CopyFileW \"$SVC\" (11 bytes) \"$TARGET_WIN.new\" (absent): failed\" <Error: 0x00000020 = 32: " \
+             'Message 1200 logged (silent), answer 1' 'Run result 1603, exit code 1603'; do
+  decode_log "$RUN_DIR/fault.log" | grep -qF -- "$piece" || fail "the detailed log lacks \"$piece\""
+done
+decode_log "$RUN_DIR/fault.log" | grep -E 'ERROR|Run result' | sed 's/^/  /' >&2
+
 scenario "zero-byte new file"
 prepare
 : >"$RUN_DIR/$SVC"

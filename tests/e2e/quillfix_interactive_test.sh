@@ -125,7 +125,7 @@ check_bytes "$INSTALL_DIR/patchlog.txt" "patch log" expected_log "$MSG_1120 User
 scenario "suite not installed: OK box"
 reset_machine
 set_windows_version vista
-start_quillfix en_US.UTF-8 plain /q
+start_quillfix en_US.UTF-8 plain
 answer_ok_box
 wait_exit
 check_untouched_machine
@@ -162,6 +162,16 @@ wait_exit
 check_file_text "$COMMON_DIR/$SVC" NEW-SERVICE
 check_file_text "$COMMON_DIR/$SVC.bak" OLD-SERVICE
 check_bytes "$INSTALL_DIR/patchlog.txt" "patch log" expected_log "$MSG_1160 User select: 7" "$MSG_1160 User select: 7"
+
+scenario "/norestart: the completion text with an OK button, logged as No"
+reset_machine
+set_windows_version winxp
+install_suite
+start_quillfix en_US.UTF-8 plain /norestart
+answer_ok_box
+wait_exit
+check_file_text "$COMMON_DIR/$SVC" NEW-SERVICE
+check_bytes "$INSTALL_DIR/patchlog.txt" "patch log" expected_log "$MSG_1160 User select: 7"
 
 for shot in restart_en.png restart_de.png restart_ja.png removal_en.png removal_de.png removal_ja.png; do
   [ -s "$SHOTS/$shot" ] || fail "screenshot $shot missing"

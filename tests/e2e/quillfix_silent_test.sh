@@ -53,8 +53,8 @@ for version in winxp win2003 vista; do
   reg_key_exists "$SUITE_KEY\\Patch\\8103" && fail "the record is still there after the removal"
 done
 
-# -- the silent switch is a plain substring; "/q" is not one --------------------------
-for args in "/silent" "-Silent" 'C:\data-sets'; do
+# -- the silent switch is a plain substring; the platform's words select it too ------
+for args in "/silent" "-Silent" 'C:\data-sets' /quiet /q -PASSIVE; do
   scenario "switch '$args' is silent"
   reset_machine
   set_windows_version winxp
@@ -294,6 +294,80 @@ prepare_path() {
     copy-failure) rm -f "$RUN_DIR/$SVC" ;;
   esac
 }
+# -- the command line is checked first: a word it does not know, or "/?", changes
+# nothing and is answered with the switch list; words without "/" or "-" stay ignored --
+SWITCHES='/s, /quiet, /q, /passive | /uninstall | /exitcode | /norestart | /restartservice | /log <file>, /log:<file>, /l*v <file> | /?, /help'
+MSG_1151="Installs patch 8103 of Quellant - Password Manager from the folder that holds the new service program, or removes it with /uninstall. The switches are: $SWITCHES"
+while read -r code word args; do
+  scenario "command line: $args"
+  prepare_path fresh
+  # shellcheck disable=SC2086 # the arguments are words of the row
+  run_expecting "$code" $args
+  case $word in
+    -) check_patched "$SUITE_KEY"
+       check_bytes "$INSTALL_DIR/patchlog.txt" "patch log" expected_log "$SUCCESS_LINE" ;;
+    \?) check_untouched_machine
+       check_bytes "$INSTALL_DIR/patchlog.txt" "patch log" expected_log "$MSG_1151 User select: 1" ;;
+    *) check_untouched_machine
+       check_bytes "$INSTALL_DIR/patchlog.txt" "patch log" expected_log \
+         "The switch $word is not known or lacks its value, so nothing was changed. The switches are: $SWITCHES User select: 1" ;;
+  esac
+done <<'ROWS'
+1639 /unistall      /unistall /s /exitcode
+1639 /u             /u /s /exitcode
+1639 /remove        /remove /s /exitcode
+1639 /x             /x /s /exitcode
+1639 /uninstall:yes /uninstall:yes /s /exitcode
+1639 /log           /s /exitcode /log
+0    ?              /? /s /exitcode
+0    ?              /s /bogus -HELP /exitcode
+3010 -              remove patch now /s /exitcode
+ROWS
+
+# -- /log <file>: the run's steps beside the patch log, whose bytes stay as they were --
+# check_detail_log <file> <piece>...: FF FE once at the start, every line with its time,
+# process id, kind and the program's name, and each piece on some line.
+check_detail_log() {
+  local file=$1 piece bad
+  shift
+  [ "$(head -c 2 "$file" 2>/dev/null | od -An -tx1 | tr -d ' ')" = fffe ] || fail "$file does not start with FF FE"
+  bad=$(decode_log "$file" | grep -cvE '^<[A-Z][a-z]{2} [A-Z][a-z]{2} [0-9]{2} [0-9:]{8} [0-9]{4}>: <pid [0-9]+> <[A-Z_]+> <quillfix> ')
+  [ "$bad" = 0 ] || fail "$bad line(s) of $file are not whole log lines: $(decode_log "$file" | head -n 3)"
+  for piece in "$@"; do
+    decode_log "$file" | grep -qF -- "$piece" || fail "$file lacks \"$piece\""
+  done
+}
+scenario "/log on an installation and a removal"
+prepare_path fresh
+run_expecting 3010 /s /exitcode /log detail.log
+check_patched "$SUITE_KEY"
+check_bytes "$INSTALL_DIR/patchlog.txt" "patch log" expected_log "$SUCCESS_LINE"
+run_quillfix /uninstall /s /log:"C:\patchrun\detail.log"
+check_detail_log "$RUN_DIR/detail.log" 'Command line: /s /exitcode /log detail.log' 'Account ' 'Windows version 5.1' \
+  'Operating-system check: kind 2' 'Suite found under HKLM\Software\Zarvik\Quellant' 'Run lock taken after' \
+  "CopyFileW \"$SVC\" (11 bytes)" 'ReplaceFileW' 'Record HKLM\Software\Zarvik\Quellant\Patch\8103: written' \
+  'Message 1160 logged (silent), answer 7' 'Run result 3010, exit code 3010' \
+  'RegDeleteKeyW HKLM "Software\Zarvik\Quellant\Patch\8103": done' 'Message 1161 logged (silent), answer 7' \
+  'Run result 3010, exit code 0'
+
+scenario "/log: two runs at once share one file"
+prepare_path fresh
+for _ in 1 2; do
+  (cd "$RUN_DIR" && "$WINE" quillfix.exe /s /log shared.log >/dev/null 2>&1) &
+done
+wait
+check_detail_log "$RUN_DIR/shared.log" 'Run result 3010'
+[ "$(decode_log "$RUN_DIR/shared.log" | grep -c 'Run result 3010, exit code 0')" = 2 ] || fail "not both runs' last lines"
+[ "$(decode_log "$RUN_DIR/shared.log" | grep -oE '<pid [0-9]+>' | sort -u | wc -l)" = 2 ] || fail "not two runs' lines"
+ls "$RUN_DIR"/shared.log?* >/dev/null 2>&1 && fail "a run's own copy of the new log was left: $(ls "$RUN_DIR")"
+
+scenario "/log: a file that cannot be opened"
+prepare_path fresh
+run_quillfix /s /log 'C:\no such folder\x.log'
+check_patched "$SUITE_KEY"
+check_bytes "$INSTALL_DIR/patchlog.txt" "patch log" expected_log \
+  'The detailed log C:\no such folder\x.log could not be opened; the run went on without it.' "$SUCCESS_LINE"
+
 while read -r path code args; do
   for switch in /exitcode ""; do
     scenario "exit code: $path${switch:+ with $switch}"

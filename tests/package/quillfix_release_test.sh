@@ -4,7 +4,10 @@
 #   - without a certificate: one line says the zips are unsigned, and they are;
 #   - with a throwaway code-signing certificate (openssl): osslsigncode verifies both
 #     programs against that certificate and refuses them against another one, and the
-#     signed x86_64 program still completes a silent patch run under Wine;
+#     signed x86_64 program still completes a silent patch run under Wine; both carry a
+#     SHA-1 signature with a nested SHA-256 one;
+#   - a timestamp server that never answers: the signing gives up at its time limit and
+#     leaves no password file and no zip (nor an earlier run's);
 #   - both programs, signed or not, keep ASLR and DEP on (objdump -p).
 # The build trees' programs stay unsigned (cpack signs its staged copy).
 #   quillfix_release_test.sh <source dir> <wine-run> <work dir>
@@ -81,6 +84,10 @@ for arch in x86_64 i686; do
     fail "osslsigncode does not verify the signed $arch program:"$'\n'"$result"
   fi
   grep -q 'Quillfix test signing release' <<<"$result" || fail "the $arch signer is not the release certificate"
+  # SHA-1 first (old Windows checks it), the SHA-256 one nested in it; both verify.
+  grep -A2 '^Signature Index: 0' <<<"$result" | grep -qE 'digest algorithm +: SHA1 *$' || fail "the $arch primary signature is not SHA-1"
+  grep -A2 '^Signature Index: 1' <<<"$result" | grep -qE 'digest algorithm +: SHA256 *$' || fail "the $arch program has no nested SHA-256 signature"
+  [ "$(grep -c '^Signature verification: ok' <<<"$result")" = 2 ] || fail "the $arch program's two signatures do not both verify"
   osslsigncode verify -CAfile "$certs/other.pem" -in "$exe" >/dev/null 2>&1 &&
     fail "the signed $arch program verifies against an unrelated certificate"
   check_hardening "$exe" "$arch"
@@ -94,6 +101,31 @@ rm -rf "$wrong"
 (QUILLFIX_PACKAGE_DIR="$wrong" QUILLFIX_SIGN_PKCS12="$certs/release.p12" QUILLFIX_SIGN_PASSWORD=wrong \
    "$src/scripts/package" >/dev/null 2>&1) && fail "scripts/package succeeded with a wrong password"
 ls "$wrong"/*.zip >/dev/null 2>&1 && fail "a wrong password still wrote a zip: $(ls "$wrong")"
+
+# A signing that cannot finish: the timestamp server (this test's own listener on a
+# loopback port) accepts and never answers. The run fails within the time limit, keeps
+# no password file, writes no zip, and leaves none of an earlier run either.
+hang=$work/hanging-timestamp
+rm -rf "$hang" && mkdir -p "$hang/tmp"
+: >"$hang/quillfix-8103-0.9.8103.0-i686.zip"
+(exec python3 -c 'import socket
+s = socket.socket(); s.bind(("127.0.0.1", 0)); s.listen(8); print(s.getsockname()[1], flush=True)
+held = []
+while True: held.append(s.accept()[0])' >"$hang/port") &
+listener=$!
+for _ in $(seq 1 100); do [ -s "$hang/port" ] && break; sleep 0.2; done
+started=$SECONDS
+(QUILLFIX_PACKAGE_DIR="$hang" QUILLFIX_SIGN_PKCS12="$certs/release.p12" QUILLFIX_SIGN_PASSWORD=throwaway-password \
+   QUILLFIX_SIGN_TIMESTAMP_URL="http://127.0.0.1:$(head -n 1 "$hang/port")/" QUILLFIX_SIGN_TIMEOUT=5 TMPDIR="$hang/tmp" \
+   "$src/scripts/package" >/dev/null 2>"$hang/err") && fail "scripts/package succeeded against a timestamp server that never answers"
+took=$((SECONDS - started))
+kill "$listener" 2>/dev/null
+echo "hanging timestamp server: scripts/package gave up after ${took} s"
+grep -q 'within 5 s' "$hang/err" || fail "the signing did not stop at its time limit:"$'\n'"$(tail -n 5 "$hang/err")"
+[ "$took" -lt 200 ] || fail "scripts/package took ${took} s against a 5 s signing limit"
+ls "$hang"/*.zip >/dev/null 2>&1 && fail "zips left after a failed signing: $(ls "$hang")"
+[ -z "$(ls -A "$hang/tmp")" ] || fail "the password folder was left behind: $(ls -A "$hang/tmp")"
+[ -z "$(find "$src/build" -path '*_CPack_Packages*' -name password 2>/dev/null)" ] || fail "a password file was left in a build tree"
 
 # -- the signed program still patches: a silent run in the end-to-end tests' prefix --
 [ "$failures" -eq 0 ] || { echo "$failures check(s) failed" >&2; exit 1; }

@@ -1,4 +1,4 @@
-// The gates of the patch run: the silent switch, the operating-system check and the
+// The gates of the patch run: the command line, the operating-system check and the
 // suite check.
 #include <windows.h>
 
@@ -13,55 +13,78 @@ TEST(PatchRunTest, SilentSwitchIsACaseSensitiveSubstring)
 {
     struct {
         const wchar_t* commandLine;
-        int bSilent;
+        bool bSilent;
     } const rows[] = {
-        {L"/s", 1},
-        {L"/S", 1},
-        {L"-s", 1},
-        {L"-S", 1},
-        {L"/silent", 1},          // inside a word
-        {L"-Silent", 1},
-        {L"C:\\data-sets", 1},    // inside a path
-        {L"/x /S /y", 1},
-        {L"/q", 0},
-        {L"s S", 0},
-        {L"\\s", 0},              // backslash is no switch character
-        {L"", 0},
-        {nullptr, 0},
+        {L"/s", true},
+        {L"/S", true},
+        {L"-s", true},
+        {L"-S", true},
+        {L"/silent", true},          // inside a word
+        {L"-Silent", true},
+        {L"C:\\data-sets", true},   // inside a path
+        {L"/x /S /y", true},
+        {L"/q", true},               // the platform's patch tools' words: silent too
+        {L"/QUIET", true},
+        {L"-passive", true},
+        {L"s S", false},
+        {L"\\s", false},            // backslash is no switch character
+        {L"", false},
+        {nullptr, false},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.commandLine ? testing::PrintToString(std::wstring(row.commandLine)) : "null");
-        g_bSilent = 1 - row.bSilent;  // the flag is decided afresh, not kept
-        setSilentMode(row.commandLine);
-        EXPECT_EQ(row.bSilent, g_bSilent);
+        EXPECT_EQ(row.bSilent, parseCommandLine(row.commandLine).bSilent);
     }
-    g_bSilent = 0;
 }
 
-// "/uninstall" and "/exitcode" are words of their own, "/" or "-", in any case; and
-// only "/exitcode" turns the run's result into the exit code.
-TEST(PatchRunTest, SwitchWordsAndTheExitCode)
+// The switch table: words of their own, "/" or "-", in any case; a value in the next
+// word (quotes group it) or after "/log:"; any other word with a switch character that
+// does not select silent mode is refused (the first one named); "/exitcode" alone
+// turns the run's result into the exit code.
+TEST(PatchRunTest, SwitchTableAndTheExitCode)
 {
     struct {
         const wchar_t* commandLine;
-        bool bUninstall;
-        bool bExitCode;
+        bool bRemove, bExitCode, bNoRestart, bHelp;
+        const wchar_t* logFile;
+        const wchar_t* refused;
     } const rows[] = {
-        {L"/uninstall", true, false},
-        {L"-UNINSTALL /s", true, false},
-        {L"/s /Uninstall\t/ExitCode", true, true},
-        {L"\"/uninstall\" \"-exitcode\"", true, true},   // quoted words
-        {L"/uninstaller /exitcodes", false, false},       // longer words
-        {L"x/uninstall uninstall exitcode", false, false}, // no switch character in front
-        {L"/s", false, false},
-        {L"", false, false},
-        {nullptr, false, false},
+        {L"/uninstall", true, false, false, false, L"", L""},
+        {L"-UNINSTALL /s", true, false, false, false, L"", L""},
+        {L"/silent /Uninstall\t/ExitCode", true, true, false, false, L"", L""},
+        {L"\"/uninstall\" \"-exitcode\"", true, true, false, false, L"", L""}, // quoted words
+        {L"x/uninstall uninstall exitcode", false, false, false, false, L"", L""}, // no switch character
+        {L"C:\\data-sets /norestart", false, false, true, false, L"", L""},
+        // mistyped removals: refused, not run as an installation
+        {L"/unistall /s /exitcode", false, true, false, false, L"", L"/unistall"},
+        {L"/u /s", false, false, false, false, L"", L"/u"},
+        {L"/remove /s", false, false, false, false, L"", L"/remove"},
+        {L"/x /s", false, false, false, false, L"", L"/x"},
+        {L"/uninstall:yes /s", false, false, false, false, L"", L"/uninstall:yes"},
+        {L"/uninstaller --quiet", false, false, false, false, L"", L"/uninstaller"}, // the first one
+        {L"/? /bogus", false, false, false, true, L"", L"/bogus"},                    // the run shows usage
+        {L"-HELP", false, false, false, true, L"", L""},
+        // the detailed log's name, as the platform splits arguments
+        {L"/log x.log", false, false, false, false, L"x.log", L""},
+        {L"/LOG:\"C:\\my logs\\a.log\" /s", false, false, false, false, L"C:\\my logs\\a.log", L""},
+        {L"/l*v \"a \\\"b\\\".log\" /quiet", false, false, false, false, L"a \"b\".log", L""},
+        {L"/log", false, false, false, false, L"", L"/log"},
+        {L"/log /s", false, false, false, false, L"", L"/log"},
+        {L"/log:", false, false, false, false, L"", L"/log:"},
+        {L"", false, false, false, false, L"", L""},
+        {nullptr, false, false, false, false, L"", L""},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.commandLine ? testing::PrintToString(std::wstring(row.commandLine)) : "null");
-        EXPECT_EQ(row.bUninstall, hasSwitchWord(row.commandLine, L"uninstall"));
-        EXPECT_EQ(row.bExitCode, hasSwitchWord(row.commandLine, L"exitcode"));
-        EXPECT_EQ(row.bExitCode ? 3010 : 0, exitCodeFor(row.commandLine, 3010));
+        const QuillfixOptions options = parseCommandLine(row.commandLine);
+        EXPECT_EQ(row.bRemove, options.bRemove);
+        EXPECT_EQ(row.bExitCode, options.bExitCode);
+        EXPECT_EQ(row.bNoRestart, options.bNoRestart);
+        EXPECT_EQ(row.bHelp, options.bHelp);
+        EXPECT_EQ(*row.logFile != L'\0', options.bLog);
+        EXPECT_EQ(std::wstring(row.logFile), options.strLogFile);
+        EXPECT_EQ(std::wstring(row.refused), options.strRefusedWord);
+        EXPECT_EQ(row.bExitCode ? 3010 : 0, exitCodeFor(options, 3010));
     }
 }
 

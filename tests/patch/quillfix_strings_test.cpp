@@ -316,3 +316,54 @@ TEST_F(QuillfixResourcesTest, ManifestAndVersionBlock)
 }
 
 } // namespace
+
+// The command line's texts: in every language, the unknown-word sentence and the
+// detailed-log line take their word or path once, and each sentence leaves room for
+// the switch list within what the run loads. The three corrected texts, and French
+// keeps a no-break space before every colon.
+TEST_F(QuillfixResourcesTest, CommandLineTextsAndCorrectedTranslations)
+{
+    for (const Language& language : kLanguages) {
+        SCOPED_TRACE(language.name);
+        for (UINT uId : {IDS_UNKNOWN_SWITCH, IDS_USAGE, IDS_DETAIL_LOG_FAILED}) {
+            SCOPED_TRACE(uId);
+            std::wstring text;
+            ASSERT_TRUE(loadExact(uId, language.langId, text));
+            EXPECT_GT(text.size(), 20u);
+            EXPECT_LT(text.size(), 200u) << "the switch list follows within 299 characters";
+            EXPECT_EQ(uId == IDS_USAGE ? 0u : 1u, countOf(text, L"%s"));
+            EXPECT_EQ(uId == IDS_USAGE ? 0u : 1u, countOf(text, L"%"));
+        }
+        std::wstring usage;
+        ASSERT_TRUE(loadExact(IDS_USAGE, language.langId, usage));
+        EXPECT_NE(std::wstring::npos, usage.find(kProductName));
+        EXPECT_NE(std::wstring::npos, usage.find(L"/uninstall")) << "switch names stay untranslated";
+    }
+    struct {
+        LANGID langId;
+        UINT uId;
+        const wchar_t* text;
+    } const corrected[] = {
+        {0x040B, IDS_NOTHING_TO_RESTORE,
+         L"T\u00e4m\u00e4n korjaustiedoston asennusta ei voi poistaa: t\u00e4ss\u00e4 tietokoneessa ei ole "
+         L"aiempaa palveluohjelmaa, jonka voisi palauttaa."},
+        {0x0804, IDS_NOTHING_TO_RESTORE,
+         L"\u65e0\u6cd5\u5378\u8f7d\u6b64\u8865\u4e01\uff1a\u8fd9\u53f0\u8ba1\u7b97\u673a\u4e0a\u6ca1\u6709\u53ef"
+         L"\u8fd8\u539f\u7684\u65e7\u7248\u670d\u52a1\u7a0b\u5e8f\u3002"},
+        {0x040C, IDS_NOTHING_TO_RESTORE,
+         L"Impossible de d\u00e9sinstaller ce correctif\u00a0: cet ordinateur ne contient aucune version "
+         L"ant\u00e9rieure du programme de service \u00e0 restaurer."},
+    };
+    for (const auto& row : corrected) {
+        SCOPED_TRACE(row.langId);
+        std::wstring text;
+        ASSERT_TRUE(loadExact(row.uId, row.langId, text));
+        EXPECT_TRUE(text == row.text);
+    }
+    for (UINT uId = 1100; uId < 1300; ++uId) {
+        std::wstring text;
+        if (loadExact(uId, 0x040C, text)) {
+            EXPECT_EQ(std::wstring::npos, text.find(L" :")) << uId << ": an ordinary space before a colon";
+        }
+    }
+}

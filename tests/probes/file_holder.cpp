@@ -2,8 +2,9 @@
 // run: `file_holder <path>` opens it for reading with read sharing only (no write, no
 // delete sharing), prints "held" and sleeps; `file_holder <path> write` shares writing
 // too, as another program that writes the library's log holds it (others may still
-// append, but nobody may rename or delete it); `file_holder` alone prints "running" and
-// sleeps, a stand-in for the running service program; `file_holder --event <name>`
+// append, but nobody may rename or delete it); `file_holder <path> none` shares nothing,
+// so even reading it fails with a sharing violation; `file_holder` alone prints "running"
+// and sleeps, a stand-in for the running service program; `file_holder --event <name>`
 // creates an event of that name instead (an object of another type squatting a
 // mutex's name). It exits by itself after two minutes, in case the test that started
 // it is gone.
@@ -22,7 +23,8 @@ int wmain(int argc, wchar_t** argv)
         return 0;
     } else if (argc > 1) {
         const bool bShareWrite = argc > 2 && ::lstrcmpiW(argv[2], L"write") == 0;
-        const DWORD dwShare = FILE_SHARE_READ | (bShareWrite ? FILE_SHARE_WRITE : 0);
+        const bool bShareNone = argc > 2 && ::lstrcmpiW(argv[2], L"none") == 0;
+        const DWORD dwShare = bShareNone ? 0 : FILE_SHARE_READ | (bShareWrite ? FILE_SHARE_WRITE : 0);
         hFile = ::CreateFileW(argv[1], GENERIC_READ, dwShare, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (hFile == INVALID_HANDLE_VALUE) {
             std::printf("open failed: %lu\n", ::GetLastError());
