@@ -55,6 +55,7 @@ TEST(PatchRunTest, SwitchTableAndTheExitCode)
         {L"\"/uninstall\" \"-exitcode\"", true, true, false, false, L"", L""}, // quoted words
         {L"x/uninstall uninstall exitcode", false, false, false, false, L"", L""}, // no switch character
         {L"C:\\data-sets /norestart", false, false, true, false, L"", L""},
+        {L"-RestartService /uninstall", true, false, false, false, L"", L""}, // opt-in service restart
         // mistyped removals: refused, not run as an installation
         {L"/unistall /s /exitcode", false, true, false, false, L"", L"/unistall"},
         {L"/u /s", false, false, false, false, L"", L"/u"},
@@ -81,6 +82,8 @@ TEST(PatchRunTest, SwitchTableAndTheExitCode)
         EXPECT_EQ(row.bExitCode, options.bExitCode);
         EXPECT_EQ(row.bNoRestart, options.bNoRestart);
         EXPECT_EQ(row.bHelp, options.bHelp);
+        EXPECT_EQ(row.commandLine != nullptr && wcsstr(row.commandLine, L"RestartService") != nullptr,
+                  options.bRestartService);
         EXPECT_EQ(*row.logFile != L'\0', options.bLog);
         EXPECT_EQ(std::wstring(row.logFile), options.strLogFile);
         EXPECT_EQ(std::wstring(row.refused), options.strRefusedWord);
