@@ -103,15 +103,13 @@ bool CQRVRegistryMultiString::readRegistry()
             DWORD dwSize = dwMax;
             LONG lResult = ::RegQueryValueExW(m_hKey, textOrNull(m_szValueName), nullptr, nullptr,
                                               bufData.m_pBuffer, &dwSize);
-            if (lResult == ERROR_FILE_NOT_FOUND) {
-                if (!m_bCreate)
-                    return false;
+            if (lResult == ERROR_FILE_NOT_FOUND && m_bCreate) {
                 CQRVRegStringList lstEmpty;
                 m_bCacheValid = setValue(lstEmpty, false);
                 return m_bCacheValid;
             }
             if (lResult != ERROR_SUCCESS)
-                return false;
+                return qrvFail(lResult);
             // Only the bytes the registry returned are decoded.
             if (dwSize < bufData.m_ulNumElems && !bufData.resize(dwSize))
                 return false;
