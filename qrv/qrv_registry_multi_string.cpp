@@ -21,6 +21,15 @@ CQRVRegistryMultiString::~CQRVRegistryMultiString()
     m_lstRegMultiStringCache.clear();
 }
 
+bool CQRVRegistryMultiString::getValue(CQRVRegStringList& lstOut, bool bUseCache)
+{
+    return qrvAbsorb(false, QRV_HERE, [&] {
+        if (!(bUseCache && m_bCacheValid) && !readRegistry())
+            return false;
+        return lstOut.copyFrom(m_lstRegMultiStringCache);
+    });
+}
+
 bool CQRVRegistryMultiString::setValue(const CQRVRegStringList& lstValue, bool bCacheOnly)
 {
     return qrvAbsorb(false, QRV_HERE, [&] {

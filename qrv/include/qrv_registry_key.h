@@ -155,8 +155,17 @@ public:
     // RegCloseKey; a closed key gives true. A failure leaves the key open.
     bool close();
 
+    // exportKey's format for the registry text file; any other format writes a hive
+    // file (RegSaveKeyW). The number 8 stays valid.
+    static constexpr DWORD kExportTextFile = 8;
+    // importKey's flags for the registry text file; any other value is passed to
+    // RegRestoreKeyW as its flags. The number 16 stays valid.
+    static constexpr DWORD kImportTextFile = 16;
+
     virtual bool canOpen();
     // Key export and import (text file or hive); implemented with the registry file.
+    // Exporting a key that cannot be read (missing, no access) fails with a record and
+    // the registry's code in GetLastError(), and touches no file.
     virtual bool exportKey(const CQRVWCharString& szExportFileName, DWORD dwFormat, bool bOverwrite);
     virtual bool importKey(const CQRVWCharString& szImportFileName, DWORD dwFlags);
 
