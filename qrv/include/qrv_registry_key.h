@@ -4,7 +4,8 @@
 // The key is opened on demand and closed again before each operation returns; only
 // enumSubKeys and getSubKeyNames leave it open (the next operation or the destructor
 // closes it). No operation lets a failure escape: it is logged and the result is
-// false. Only the constructor raises (CQRVRegKeyInitException).
+// false, with the registry's code (or the one named below) in GetLastError(). Only
+// the constructor raises (CQRVRegKeyInitException).
 //
 // The key is also the base of every typed value (qrv_registry_value.h), and carries
 // the bulk collectors that gather all values of one type from the key as plain
@@ -148,7 +149,7 @@ public:
 
     // RegOpenKeyExW; a missing key is created first when m_bCreate is set. Opening an
     // open key logs CQRVRegKeyAlreadyOpenWarning and reopens it. A failed open writes
-    // no record of its own.
+    // no record of its own; GetLastError() gives the registry's code.
     bool open();
     // RegCreateKeyExW, then closes the new handle at once: the key exists afterwards.
     bool create();
