@@ -127,9 +127,9 @@ CQRVRegKeyInitException::CQRVRegKeyInitException(const wchar_t* sourceFile, int 
 
 QRV_KEY_FAILURE(CQRVRegEnumKeyException, L"Unable to enumerate subkeys from key ( \"%s\" )", RESULT_ERROR_CODE)
 QRV_KEY_FAILURE(CQRVRegEnumValueException, L"Unable to enumerate values from key ( \"%s\" )", RESULT_ERROR_CODE)
-QRV_KEY_FAILURE(CQRVRegKeyCreateException, L"Unable to create registry key ( \"%s\" )", RESULT_PASS_FAIL)
-QRV_KEY_FAILURE(CQRVRegSaveKeyException, L"Unable to save registry key ( \"%s\" )", RESULT_PASS_FAIL)
-QRV_KEY_FAILURE(CQRVRegRestoreKeyException, L"Unable to load registry key ( \"%s\" )", RESULT_PASS_FAIL)
+QRV_KEY_FAILURE(CQRVRegKeyCreateException, L"Unable to create registry key ( \"%s\" )", RESULT_ERROR_CODE)
+QRV_KEY_FAILURE(CQRVRegSaveKeyException, L"Unable to save registry key ( \"%s\" )", RESULT_ERROR_CODE)
+QRV_KEY_FAILURE(CQRVRegRestoreKeyException, L"Unable to load registry key ( \"%s\" )", RESULT_ERROR_CODE)
 #undef QRV_KEY_FAILURE
 
 CQRVRegQueryInfoKeyException::CQRVRegQueryInfoKeyException(const wchar_t* keyPath, int errorCode,
@@ -137,7 +137,7 @@ CQRVRegQueryInfoKeyException::CQRVRegQueryInfoKeyException(const wchar_t* keyPat
                                                            unsigned short outputMask, bool logNow,
                                                            bool logAtDestruction) noexcept
     : CQRVLogException1(fill(L"Unable to query info on registry key ( \"%s\" )", {orUnknown(keyPath)}).c_str(),
-                        errorCode, RESULT_PASS_FAIL, nullptr, nullptr, QRV_TAIL_ARGS)
+                        errorCode, RESULT_ERROR_CODE, nullptr, nullptr, QRV_TAIL_ARGS)
 {
 }
 
@@ -147,7 +147,7 @@ CQRVRegQueryMultipleValuesException::CQRVRegQueryMultipleValuesException(const w
                                                                          bool logAtDestruction) noexcept
     : CQRVLogException1(
           fill(L"Unable to query multiple values from registry key ( \"%s\" )", {orUnknown(keyPath)}).c_str(),
-          errorCode, RESULT_PASS_FAIL, nullptr, nullptr, QRV_TAIL_ARGS)
+          errorCode, RESULT_ERROR_CODE, nullptr, nullptr, QRV_TAIL_ARGS)
 {
 }
 
@@ -157,7 +157,7 @@ CQRVRegValueSetException::CQRVRegValueSetException(const wchar_t* keyPath, const
                                                    bool logNow, bool logAtDestruction) noexcept
     : CQRVLogException1(
           fill(L"Unable to Set registry value ( \"%s\\%s\" )", {orUnknown(keyPath), orUnknown(valueName)}).c_str(),
-          errorCode, RESULT_PASS_FAIL, objectName, functionName, QRV_TAIL_ARGS)
+          errorCode, RESULT_ERROR_CODE, objectName, functionName, QRV_TAIL_ARGS)
 {
 }
 

@@ -55,6 +55,15 @@ unsigned short* copyEntries(unsigned short* p, const CQRVIni::StringList& lstEnt
     return p;
 }
 
+// The code a profile read that found nothing leaves: the function's own when it set
+// one (a file it could not open: ERROR_SHARING_VIOLATION, ERROR_ACCESS_DENIED), else
+// ERROR_FILE_NOT_FOUND. The caller clears the last error before the read.
+DWORD notFoundCode()
+{
+    const DWORD dwError = ::GetLastError();
+    return dwError != ERROR_SUCCESS ? dwError : ERROR_FILE_NOT_FOUND;
+}
+
 bool isSeparator(wchar_t c)
 {
     return c == L'\\' || c == L'/';
@@ -175,11 +184,12 @@ bool CQRVIni::getProfileInt(const CQRVWCharString& szSection, const CQRVWCharStr
 {
     QRV_TRACE(L"CQRVIni", L"getProfileInt");
     return qrvTrace.passFail(qrvAbsorb(false, QRV_HERE, [&] {
+        ::SetLastError(ERROR_SUCCESS);
         const UINT uResult = ::GetPrivateProfileIntW(textOrEmpty(szSection), textOrEmpty(szKeyName), -1,
                                                      textOrEmpty(m_szFileName));
         // -1 is the default, so a stored -1 cannot be told from a missing key.
         if (static_cast<int>(uResult) == -1)
-            throw CQRVLogException1(L"GetPrivateProfileInt( ) failed.", static_cast<int>(::GetLastError()),
+            throw CQRVLogException1(L"GetPrivateProfileInt( ) failed.", qrvCode(notFoundCode()),
                                     RESULT_ERROR_CODE, nullptr, nullptr, QRV_HERE);
         nValue = static_cast<int>(uResult);
         return true;
@@ -193,14 +203,18 @@ bool CQRVIni::getProfileString(const CQRVWCharString& szSection, const CQRVWChar
     return qrvTrace.passFail(qrvAbsorb(false, QRV_HERE, [&] {
         CQRVBuffer<unsigned short> buffer(kStringBufferChars);
         wchar_t* pText = reinterpret_cast<wchar_t*>(buffer.m_pBuffer);
+        ::SetLastError(ERROR_SUCCESS);
         const DWORD dwCount = ::GetPrivateProfileStringW(textOrEmpty(szSection), textOrEmpty(szKeyName), kNotFound,
                                                          pText, kStringBufferChars, textOrEmpty(m_szFileName));
         // nSize - 1 is what the function returns for a value it had to cut; nSize - 2
-        // is its answer for a cut list. Both are read as "cut".
-        if (dwCount == 0 || dwCount == kStringBufferChars - 1 || dwCount == kStringBufferChars - 2)
-            return false;
+        // is its answer for a cut list. Both are read as "cut". An empty value is refused:
+        // the string has no empty form.
+        if (dwCount == kStringBufferChars - 1 || dwCount == kStringBufferChars - 2)
+            return qrvFail(ERROR_MORE_DATA);
         if (std::wcscmp(pText, kNotFound) == 0)
-            return false;
+            return qrvFail(notFoundCode());
+        if (dwCount == 0)
+            return qrvFail(ERROR_INVALID_DATA);
         szValue = pText;
         return true;
     }));
@@ -329,6 +343,7 @@ bool CQRVIni::readList(const CQRVWCharString* pSection, StringList& lstOut) cons
     DWORD dwCount = 0;
     for (;;) {
         wchar_t* pText = reinterpret_cast<wchar_t*>(buffer.m_pBuffer);
+        ::SetLastError(ERROR_SUCCESS);
         dwCount = pSection
             ? ::GetPrivateProfileSectionW(textOrEmpty(*pSection), pText, dwSize, textOrEmpty(m_szFileName))
             : ::GetPrivateProfileSectionNamesW(pText, dwSize, textOrEmpty(m_szFileName));
@@ -338,8 +353,10 @@ bool CQRVIni::readList(const CQRVWCharString* pSection, StringList& lstOut) cons
         if (!buffer.allocate(dwSize))
             throw CQRVBufferInitException(QRV_HERE);
     }
-    if (dwCount == 0 || dwCount == dwSize - 2)
-        return false;
+    if (dwCount == 0)
+        return qrvFail(notFoundCode());
+    if (dwCount == dwSize - 2)
+        return qrvFail(ERROR_MORE_DATA);
 
     lstOut.clear();
     // The list is NUL-separated; the count stops before the final terminator. The

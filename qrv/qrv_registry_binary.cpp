@@ -42,14 +42,12 @@ bool CQRVRegistryBinary::readRegistry()
             CQRVBuffer<unsigned char> bufData(dwSize);
             LONG lResult = ::RegQueryValueExW(m_hKey, textOrNull(m_szValueName), nullptr, nullptr,
                                               bufData.m_pBuffer, &dwSize);
-            if (lResult == ERROR_FILE_NOT_FOUND) {
-                if (!m_bCreate)
-                    return false;
+            if (lResult == ERROR_FILE_NOT_FOUND && m_bCreate) {
                 m_bufRegBinaryCache.allocate(0);
                 return writeRegistry();
             }
             if (lResult != ERROR_SUCCESS)
-                return false;
+                return qrvFail(lResult);
             if (dwSize < bufData.m_ulNumElems && !bufData.resize(dwSize))
                 return false;
             m_bufRegBinaryCache = bufData;

@@ -47,14 +47,12 @@ bool CQRVRegistryDword::readRegistry()
             DWORD dwSize = sizeof(dwData);
             LONG lResult = ::RegQueryValueExW(m_hKey, textOrNull(m_szValueName), nullptr, nullptr,
                                               reinterpret_cast<BYTE*>(&dwData), &dwSize);
-            if (lResult == ERROR_FILE_NOT_FOUND) {
-                if (!m_bCreate)
-                    return false;
+            if (lResult == ERROR_FILE_NOT_FOUND && m_bCreate) {
                 m_dwRegDwordCache = 0;
                 return writeRegistry();
             }
             if (lResult != ERROR_SUCCESS)
-                return false;
+                return qrvFail(lResult);
             m_dwRegDwordCache = dwData;
             m_bCacheValid = true;
             return true;

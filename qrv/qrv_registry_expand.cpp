@@ -26,9 +26,12 @@ bool CQRVRegistryStringExpand::getValue(CQRVWCharString& szOut, bool bUseCache, 
         if (dwNeeded == 0)
             return false;
         CQRVBuffer<unsigned short> bufExpanded(dwNeeded + 1);
-        if (::ExpandEnvironmentStringsW(szSource, reinterpret_cast<wchar_t*>(bufExpanded.m_pBuffer),
-                                        dwNeeded) != dwNeeded)
-            return false;
+        const DWORD dwExpanded = ::ExpandEnvironmentStringsW(
+            szSource, reinterpret_cast<wchar_t*>(bufExpanded.m_pBuffer), dwNeeded);
+        if (dwExpanded == 0)
+            return false; // the call's own code
+        if (dwExpanded != dwNeeded)
+            return qrvFail(ERROR_INSUFFICIENT_BUFFER); // a variable grew between the two calls
         szOut = reinterpret_cast<const wchar_t*>(bufExpanded.m_pBuffer);
         return true;
     });
@@ -42,10 +45,12 @@ bool CQRVRegistryStringExpand::writeRegistry()
         for (unsigned long i = 0; i < ulLength; ++i)
             if (m_szRegStringCache.m_pBuffer[i] == L'%')
                 ++ulPercents;
-        if (ulPercents == 0 || ulPercents % 2 != 0)
+        if (ulPercents == 0 || ulPercents % 2 != 0) {
+            ::SetLastError(ERROR_INVALID_DATA); // the refusal's documented code
             throw CQRVBadArgException(L"m_szRegStringCache",
                                       L"value doesn't represent an expandable value which is required",
                                       QRV_HERE);
+        }
         return writeString(REG_EXPAND_SZ, L"CQRVRegistryStringExpand");
     });
 }

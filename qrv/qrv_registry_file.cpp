@@ -710,6 +710,15 @@ bool CQRVRegistryFile::exportRegistryKey(CQRVRegistryKey& key, const CQRVWCharSt
         if (!szExportFileName.isValid())
             throw CQRVBadArgException(L"szExportFileName", L"filename must be non-null", QRV_HERE);
         if (dwFormat == kTextFormat) {
+            // A key that cannot be read (missing, or no access) is a failure with the
+            // registry's code, and no file is touched.
+            UniqueRegKey hKey;
+            const LONG lOpen = ::RegOpenKeyExW(key.m_hRootKey, textOrEmpty(key.m_szKeyPath), 0, kReadAccess,
+                                               hKey.put());
+            if (lOpen != ERROR_SUCCESS)
+                throw CQRVRegSaveKeyException(textOrNull(key.m_szKeyPath), qrvCode(lOpen), L"CQRVRegistryKey",
+                                              L"exportKey", QRV_HERE);
+            hKey.reset();
             CQRVRegistryFile file(szExportFileName);
             return file.save(key.m_hRootKey, key.m_szKeyPath, bOverwrite);
         }
@@ -721,7 +730,7 @@ bool CQRVRegistryFile::exportRegistryKey(CQRVRegistryKey& key, const CQRVWCharSt
         return onPrivilegedKey(key, L"SeBackupPrivilege", [&] {
             const LONG lResult = ::RegSaveKeyW(key.m_hKey, textOrEmpty(szExportFileName), nullptr);
             if (lResult != ERROR_SUCCESS)
-                throw CQRVRegSaveKeyException(textOrNull(key.m_szKeyPath), static_cast<int>(lResult),
+                throw CQRVRegSaveKeyException(textOrNull(key.m_szKeyPath), qrvCode(lResult),
                                               L"CQRVRegistryKey", L"exportKey", QRV_HERE);
             return true;
         });
@@ -743,7 +752,7 @@ bool CQRVRegistryFile::importRegistryKey(CQRVRegistryKey& key, const CQRVWCharSt
         return onPrivilegedKey(key, L"SeRestorePrivilege", [&] {
             const LONG lResult = ::RegRestoreKeyW(key.m_hKey, textOrEmpty(szImportFileName), dwFlags);
             if (lResult != ERROR_SUCCESS)
-                throw CQRVRegRestoreKeyException(textOrNull(key.m_szKeyPath), static_cast<int>(lResult),
+                throw CQRVRegRestoreKeyException(textOrNull(key.m_szKeyPath), qrvCode(lResult),
                                                  L"CQRVRegistryKey", L"importKey", QRV_HERE);
             return true;
         });

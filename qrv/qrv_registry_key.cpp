@@ -27,6 +27,8 @@ qrv_detail::ThreadValue<const CQRVRegistryKey*> t_pBorrower;
 
 qrv_detail::KeyCloser::~KeyCloser()
 {
+    // It runs as a failure unwinds too: the failed call's code stays the last error.
+    qrv_detail::LastErrorKeeper keep;
     if (&m_key == t_pBorrower.get())
         return;
     m_key.close();
@@ -174,10 +176,12 @@ bool CQRVRegistryKey::open()
         LONG lResult = openHandle();
         if (lResult == ERROR_SUCCESS)
             return true;
-        if ((lResult == ERROR_FILE_NOT_FOUND || lResult == ERROR_INVALID_HANDLE) && m_bCreate &&
-            create())
-            return openHandle() == ERROR_SUCCESS;
-        return false;
+        if ((lResult == ERROR_FILE_NOT_FOUND || lResult == ERROR_INVALID_HANDLE) && m_bCreate) {
+            if (!create())
+                return false; // create left its own code
+            lResult = openHandle();
+        }
+        return lResult == ERROR_SUCCESS || qrvFail(lResult);
     });
 }
 
@@ -189,7 +193,7 @@ bool CQRVRegistryKey::create()
         LONG lResult = ::RegCreateKeyExW(m_hRootKey, textOrEmpty(m_szKeyPath), 0, nullptr,
                                          m_dwOptions, m_samDesired, nullptr, hKey.put(), nullptr);
         if (lResult != ERROR_SUCCESS)
-            throw CQRVRegKeyCreateException(textOrNull(m_szKeyPath), static_cast<int>(lResult),
+            throw CQRVRegKeyCreateException(textOrNull(m_szKeyPath), qrvCode(lResult),
                                             kKeyClass, L"create", QRV_HERE);
         return true; // the new handle is closed as it leaves
     });
@@ -202,7 +206,7 @@ bool CQRVRegistryKey::close()
             return true;
         LONG lResult = ::RegCloseKey(m_hKey);
         if (lResult != ERROR_SUCCESS)
-            throw CQRVRegCloseKeyWarning(textOrNull(m_szKeyPath), static_cast<int>(lResult), kKeyClass,
+            throw CQRVRegCloseKeyWarning(textOrNull(m_szKeyPath), qrvCode(lResult), kKeyClass,
                                          L"close", QRV_HERE);
         m_hKey = nullptr;
         m_bOpen = false;
@@ -241,7 +245,8 @@ bool CQRVRegistryKey::queryInfo(QueryInfoItem item, DWORD& dwValue)
                                               nullptr, item == qiMaxValueNameLen ? &dwCount : nullptr,
                                               item == qiMaxValueLen ? &dwCount : nullptr, nullptr, nullptr);
             if (lResult != ERROR_SUCCESS)
-                throw CQRVRegQueryInfoKeyException(textOrNull(m_szKeyPath), static_cast<int>(lResult), QRV_HERE);
+                throw CQRVRegQueryInfoKeyException(textOrNull(m_szKeyPath), qrvCode(lResult),
+                                                   QRV_HERE);
             dwValue = dwCount;
             return true;
         });
@@ -278,9 +283,9 @@ bool CQRVRegistryKey::enumSubKeys(CQRVRegistryKey& outKey, DWORD dwIndex)
         LONG lResult = ::RegEnumKeyExW(m_hKey, dwIndex, reinterpret_cast<wchar_t*>(bufName.m_pBuffer),
                                        &dwCount, nullptr, nullptr, nullptr, nullptr);
         if (lResult == ERROR_NO_MORE_ITEMS)
-            return false;
+            return qrvFail(ERROR_NO_MORE_ITEMS);
         if (lResult != ERROR_SUCCESS)
-            throw CQRVRegEnumKeyException(textOrNull(m_szKeyPath), static_cast<int>(lResult), kKeyClassEnum,
+            throw CQRVRegEnumKeyException(textOrNull(m_szKeyPath), qrvCode(lResult), kKeyClassEnum,
                                           L"enumSubKeys", QRV_HERE);
         CQRVWCharString szName(reinterpret_cast<const wchar_t*>(bufName.m_pBuffer));
         // A key on the root itself has no path: its sub-keys are named without a
@@ -334,7 +339,7 @@ bool CQRVRegistryKey::enumValueNames(CQRVRegStringList& lstNames)
             if (lResult != ERROR_SUCCESS) {
                 // The enumeration's failure is followed by the general handler's record,
                 // as for every failure this method meets.
-                CQRVRegEnumValueException failure(textOrNull(m_szKeyPath), static_cast<int>(lResult),
+                CQRVRegEnumValueException failure(textOrNull(m_szKeyPath), qrvCode(lResult),
                                                   kKeyClassEnum, L"enumValueNames", QRV_HERE);
                 qrvEnsureLogged(failure);
                 qrvLogUnhandled(QRV_HERE, QRVErrorSource::LastError);
@@ -345,7 +350,8 @@ bool CQRVRegistryKey::enumValueNames(CQRVRegStringList& lstNames)
                 lstNames.add(szName, 0);
             }
         }
-        return lstNames.m_ulCount > 0;
+        // No named value: nothing was found.
+        return lstNames.m_ulCount > 0 || qrvFail(ERROR_FILE_NOT_FOUND);
     });
 }
 
@@ -408,7 +414,7 @@ bool CQRVRegistryKey::queryMultipleValues(CQRVRegistryValentList& lstValues)
         LONG lResult = ::RegQueryMultipleValuesW(m_hKey, valents.pValent, dwCount,
                                                  reinterpret_cast<wchar_t*>(bufData.m_pBuffer), &dwSize);
         if (lResult != ERROR_SUCCESS)
-            throw CQRVRegQueryMultipleValuesException(textOrNull(m_szKeyPath), static_cast<int>(lResult),
+            throw CQRVRegQueryMultipleValuesException(textOrNull(m_szKeyPath), qrvCode(lResult),
                                                       QRV_HERE);
 
         lstValues.clear();

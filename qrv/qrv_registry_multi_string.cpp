@@ -21,6 +21,15 @@ CQRVRegistryMultiString::~CQRVRegistryMultiString()
     m_lstRegMultiStringCache.clear();
 }
 
+bool CQRVRegistryMultiString::getValue(CQRVRegStringList& lstOut, bool bUseCache)
+{
+    return qrvAbsorb(false, QRV_HERE, [&] {
+        if (!(bUseCache && m_bCacheValid) && !readRegistry())
+            return false;
+        return lstOut.copyFrom(m_lstRegMultiStringCache);
+    });
+}
+
 bool CQRVRegistryMultiString::setValue(const CQRVRegStringList& lstValue, bool bCacheOnly)
 {
     return qrvAbsorb(false, QRV_HERE, [&] {
@@ -103,15 +112,13 @@ bool CQRVRegistryMultiString::readRegistry()
             DWORD dwSize = dwMax;
             LONG lResult = ::RegQueryValueExW(m_hKey, textOrNull(m_szValueName), nullptr, nullptr,
                                               bufData.m_pBuffer, &dwSize);
-            if (lResult == ERROR_FILE_NOT_FOUND) {
-                if (!m_bCreate)
-                    return false;
+            if (lResult == ERROR_FILE_NOT_FOUND && m_bCreate) {
                 CQRVRegStringList lstEmpty;
                 m_bCacheValid = setValue(lstEmpty, false);
                 return m_bCacheValid;
             }
             if (lResult != ERROR_SUCCESS)
-                return false;
+                return qrvFail(lResult);
             // Only the bytes the registry returned are decoded.
             if (dwSize < bufData.m_ulNumElems && !bufData.resize(dwSize))
                 return false;

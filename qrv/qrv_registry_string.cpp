@@ -56,10 +56,12 @@ bool CQRVRegistryString::readRegistry()
             DWORD dwSize = kReadBytes;
             LONG lResult = ::RegQueryValueExW(m_hKey, textOrNull(m_szValueName), nullptr, nullptr,
                                               reinterpret_cast<BYTE*>(bufData.m_pBuffer), &dwSize);
-            if (lResult == ERROR_FILE_NOT_FOUND)
-                return m_bCreate && setValue(CQRVWCharString(), false);
+            // A missing value leaves ERROR_FILE_NOT_FOUND, a text of 260 units or more
+            // ERROR_MORE_DATA (no record for either).
+            if (lResult == ERROR_FILE_NOT_FOUND && m_bCreate)
+                return setValue(CQRVWCharString(), false);
             if (lResult != ERROR_SUCCESS)
-                return false;
+                return qrvFail(lResult);
             m_szRegStringCache = reinterpret_cast<const wchar_t*>(bufData.m_pBuffer);
             return true;
         });

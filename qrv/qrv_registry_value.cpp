@@ -26,7 +26,7 @@ bool CQRVRegistryValue::writeData(DWORD dwType, const BYTE* pData, DWORD cbData,
         LONG lResult = ::RegSetValueExW(m_hKey, textOrNull(m_szValueName), 0, dwType, pData, cbData);
         if (lResult != ERROR_SUCCESS)
             throw CQRVRegValueSetException(textOrNull(m_szKeyPath), textOrNull(m_szValueName),
-                                           static_cast<int>(lResult), szClass, L"writeRegistry", sourceFile, line);
+                                           qrvCode(lResult), szClass, L"writeRegistry", sourceFile, line);
         bCacheValid = true;
         return true;
     });

@@ -105,6 +105,11 @@ CQRVWCharString::CQRVWCharString(const CQRVWCharString& other) : CQRVBuffer<unsi
 // the base constructor raises.
 CQRVWCharString::CQRVWCharString(const wchar_t* pszText) : CQRVBuffer<unsigned short>() { *this = pszText; }
 
+CQRVWCharString::CQRVWCharString(const std::wstring& strText) : CQRVBuffer<unsigned short>()
+{
+    *this = strText.c_str();
+}
+
 CQRVWCharString::CQRVWCharString(const char* pszText) : CQRVBuffer<unsigned short>()
 {
     if (pszText == nullptr)
@@ -169,6 +174,11 @@ CQRVWCharString& CQRVWCharString::operator=(const CQRVWCharString& other)
     else
         CQRVBuffer<unsigned short>::operator=(other);
     return *this;
+}
+
+CQRVWCharString& CQRVWCharString::operator=(const std::wstring& strText)
+{
+    return *this = strText.c_str();
 }
 
 CQRVWCharString& CQRVWCharString::operator=(const wchar_t* pszText)
@@ -301,6 +311,33 @@ bool CQRVWCharString::operator>=(const CQRVWCharString& other) const
 bool CQRVWCharString::operator<(const CQRVWCharString& other) const { return !(*this >= other); }
 
 bool CQRVWCharString::operator>(const CQRVWCharString& other) const { return !(*this <= other); }
+
+bool CQRVWCharStringLess::operator()(const CQRVWCharString& a, const CQRVWCharString& b) const
+{
+    const unsigned long ulA = a.getLength();
+    const unsigned long ulB = b.getLength();
+    const unsigned short* pA = a.getBuffer();
+    const unsigned short* pB = b.getBuffer();
+    const unsigned long ulCommon = ulA < ulB ? ulA : ulB;
+    for (unsigned long i = 0; i < ulCommon; ++i)
+        if (pA[i] != pB[i])
+            return pA[i] < pB[i];
+    return ulA < ulB;
+}
+
+const wchar_t* CQRVWCharString::c_str() const
+{
+    return isValid() ? reinterpret_cast<const wchar_t*>(m_pBuffer) : L"";
+}
+
+std::wstring CQRVWCharString::str() const
+{
+    try {
+        return std::wstring(c_str(), getLength());
+    } catch (...) {
+        return std::wstring(); // out of memory: the empty text, as for every failed string result
+    }
+}
 
 // =====================================================================================
 // Concatenation and cutting

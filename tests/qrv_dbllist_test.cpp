@@ -338,3 +338,33 @@ TEST_F(DblListTest, StringListsCopyAndCompareByText)
     ASSERT_TRUE(owned.clear());
     EXPECT_TRUE(*ownedCopy.m_pHead->m_pPointer == CQRVWCharString(L"gamma"));
 }
+
+TEST_F(DblListTest, RangeForWalksPayloadsAndLeavesTheCursor)
+{
+    CQRVDblList<CQRVObjNode<CQRVWCharString>> list;
+    list.add(L"a", 1);
+    list.add(L"b", 2);
+    list.add(L"c", 3);
+    list.moveFirst();
+    list.moveNext(); // the cursor on "b"
+
+    std::wstring walked;
+    long keys = 0;
+    for (auto it = list.begin(); it != list.end(); ++it) {
+        keys += it.key();
+        it->toLower();
+    }
+    for (CQRVWCharString& item : list)
+        item += CQRVWCharString(L"!");
+    const CQRVDblList<CQRVObjNode<CQRVWCharString>>& constList = list;
+    for (const CQRVWCharString& item : constList)
+        walked += item.str();
+    EXPECT_EQ(L"a!b!c!", walked) << "changes through the non-const walk, read back through the const one";
+    EXPECT_EQ(6, keys);
+    CQRVWCharString current;
+    ASSERT_TRUE(list.getCurrent(current));
+    EXPECT_EQ(L"b!", current.str()) << "the walks moved the cursor";
+
+    CQRVDblList<CQRVPtrNode<int>> empty;
+    EXPECT_TRUE(empty.begin() == empty.end());
+}

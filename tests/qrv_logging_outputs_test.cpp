@@ -59,7 +59,7 @@ TEST(LoggingOutputTextTest, FullLinePieces)
         CQRVLogRecord record;
         const wchar_t* expected;
     } rows[] = {
-        {"registry failure: pass/fail type prints no result piece off EXIT",
+        {"pass/fail type prints no result piece off EXIT",
          makeRecord(lkExceptionBad, L"Unable to create registry key ( \"A\\B\" )", RESULT_PASS_FAIL, 5,
                     L"CQRVRegistryKey", L"create", L"d:\\src\\qrv\\qrv_registry_key.cpp", 120),
          L"<EXCEPTION_BAD> <quillfix> <CQRVRegistryKey::create> \"Unable to create registry key ( \"A\\B\" )\" "

@@ -2,7 +2,17 @@
 // that the caller's last-error value survives logging.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <sddl.h>
+
+#include <cstdio>
+#include <functional>
+
+#include "qrv_ini.h"
 #include "qrv_protocol.h"
+#include "qrv_registry_dword.h"
+#include "qrv_registry_multi_string.h"
+#include "qrv_registry_string.h"
 #include "qrv_test_support.h"
 
 namespace {
@@ -99,7 +109,7 @@ TEST(LogProtocolTest, ArgumentsAreNeverReadAsFormats)
     QRVLogCapture capture;
     CQRVRegKeyCreateException failure(L"SOFTWARE\\%s%d%n\\Key", 5, L"CQRVRegistryKey", L"create", QRV_HERE);
     EXPECT_EQ(L"Unable to create registry key ( \"SOFTWARE\\%s%d%n\\Key\" )", failure.m_record.message);
-    EXPECT_EQ(RESULT_PASS_FAIL, failure.m_record.resultType);
+    EXPECT_EQ(RESULT_ERROR_CODE, failure.m_record.resultType);
     EXPECT_EQ(5, failure.m_record.resultValue);
     EXPECT_EQ(L"qrv_logging_test.cpp", failure.m_record.sourceFile);
 }
@@ -231,4 +241,143 @@ TEST(SimpleLogTest, NotificationWritesTheShortLine)
     capture.setString(L"AllowObjects", L"CQRVIni");
     CQRVSimpleLog simple(lkNotification, L"second", 0, RESULT_ERROR_CODE);
     EXPECT_TRUE(simple.logged);
+}
+
+// ---- the last error a failed operation leaves ----------------------------------------
+// (docs/library.md repeats this table.)
+
+namespace {
+
+// HKCU\...\Locked with a DACL that lets everyone read and delete it, nothing else; the
+// DACL is opened up again before the test key is deleted.
+struct LockedKey {
+    explicit LockedKey(const std::wstring& path) : m_path(path)
+    {
+        PSECURITY_DESCRIPTOR pSd = nullptr;
+        EXPECT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;;KRSD;;;WD)", SDDL_REVISION_1,
+                                                                         &pSd, nullptr));
+        SECURITY_ATTRIBUTES sa = { sizeof(sa), pSd, FALSE };
+        HKEY h = nullptr;
+        EXPECT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_READ, &sa, &h,
+                                                 nullptr));
+        RegCloseKey(h);
+        LocalFree(pSd);
+    }
+    ~LockedKey()
+    {
+        PSECURITY_DESCRIPTOR pSd = nullptr;
+        HKEY h = nullptr;
+        if (ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:(A;;KA;;;WD)", SDDL_REVISION_1, &pSd, nullptr) &&
+            RegOpenKeyExW(HKEY_CURRENT_USER, m_path.c_str(), 0, WRITE_DAC, &h) == ERROR_SUCCESS) {
+            RegSetKeySecurity(h, DACL_SECURITY_INFORMATION, pSd);
+            RegCloseKey(h);
+        }
+        LocalFree(pSd);
+    }
+    std::wstring m_path;
+};
+
+} // namespace
+
+TEST(LogProtocolTest, FailedOperationsLeaveTheirCodeInGetLastError)
+{
+    QRVTestKey key;
+    QRVLogCapture capture;
+    const CQRVWCharString path(key.path());
+    LockedKey locked(key.sub(L"Locked"));
+    const CQRVWCharString lockedPath(locked.m_path);
+    ASSERT_TRUE(qrvtest::setString(HKEY_CURRENT_USER, key.path(), L"long", std::wstring(300, L'x')));
+    const std::wstring folder = qrvtest::makeTempFolder(L"lasterror");
+    const CQRVWCharString ini(folder + L"\\held.ini");
+    ASSERT_TRUE(WritePrivateProfileStringW(L"S", L"k", L"1", ini.c_str()));
+
+    // Wine does not check a key's DACL against the caller (the open for writing
+    // succeeds), so the two DACL rows run only where the platform refuses a plain
+    // RegOpenKeyExW; RegSetValueExW through a read-only handle shows the same code here.
+    HKEY hProbe = nullptr;
+    const LONG lProbe = RegOpenKeyExW(HKEY_CURRENT_USER, locked.m_path.c_str(), 0, KEY_WRITE, &hProbe);
+    if (lProbe == ERROR_SUCCESS)
+        RegCloseKey(hProbe);
+    const bool bDaclChecked = lProbe == ERROR_ACCESS_DENIED;
+    if (!bDaclChecked)
+        std::printf("note: this platform does not check key DACLs; the two DACL rows are skipped\n");
+
+    struct Row {
+        const char* operation;
+        std::function<bool()> call;
+        DWORD expected;
+        bool bNeedsDacl;
+    } rows[] = {
+        {"setValue, key opened for reading (RegSetValueExW)",
+         [&] { return CQRVRegistryString(HKEY_CURRENT_USER, path, L"v", KEY_READ).setValue(L"x", false); },
+         ERROR_ACCESS_DENIED, false},
+        {"setValue, key whose DACL allows reading only (RegOpenKeyExW)",
+         [&] { return CQRVRegistryDword(HKEY_CURRENT_USER, lockedPath, L"v", KEY_WRITE).setValue(1, false); },
+         ERROR_ACCESS_DENIED, true},
+        {"create below that key (RegCreateKeyExW)",
+         [&] { return CQRVRegistryKey(HKEY_CURRENT_USER, lockedPath + L"\\Sub", KEY_WRITE).create(); },
+         ERROR_ACCESS_DENIED, true},
+        {"open of a missing key", [&] { return CQRVRegistryKey(HKEY_CURRENT_USER, path + L"\\No", KEY_READ).open(); },
+         ERROR_FILE_NOT_FOUND, false},
+        {"string getValue of a missing value",
+         [&] {
+             CQRVWCharString s;
+             return CQRVRegistryString(HKEY_CURRENT_USER, path, L"no", KEY_READ).getValue(s, false);
+         },
+         ERROR_FILE_NOT_FOUND, false},
+        {"dword getValue of a missing value",
+         [&] { DWORD d; return CQRVRegistryDword(HKEY_CURRENT_USER, path, L"no", KEY_READ).getValue(d, false); },
+         ERROR_FILE_NOT_FOUND, false},
+        {"multi-string getValue of a missing value",
+         [&] {
+             CQRVRegStringList l;
+             return CQRVRegistryMultiString(HKEY_CURRENT_USER, path, L"no", KEY_READ).getValue(l, false);
+         },
+         ERROR_FILE_NOT_FOUND, false},
+        {"string getValue of 300 characters",
+         [&] {
+             CQRVWCharString s;
+             return CQRVRegistryString(HKEY_CURRENT_USER, path, L"long", KEY_READ).getValue(s, false);
+         },
+         ERROR_MORE_DATA, false},
+        {"exportKey (text) of a missing key",
+         [&] {
+             return CQRVRegistryKey(HKEY_CURRENT_USER, path + L"\\No", KEY_READ)
+                 .exportKey(folder + L"\\x.txt", CQRVRegistryKey::kExportTextFile, true);
+         },
+         ERROR_FILE_NOT_FOUND, false},
+        {"getProfileString of a missing INI key",
+         [&] { CQRVWCharString s; return CQRVIni(ini).getProfileString(L"S", L"no", s); }, ERROR_FILE_NOT_FOUND, false},
+        {"getProfileInt of a missing INI key",
+         [&] { int n; return CQRVIni(ini).getProfileInt(L"S", L"no", n); }, ERROR_FILE_NOT_FOUND, false},
+    };
+    for (const Row& row : rows) {
+        if (row.bNeedsDacl && !bDaclChecked)
+            continue;
+        SCOPED_TRACE(row.operation);
+        SetLastError(0xDEADBEEF);
+        EXPECT_FALSE(row.call());
+        EXPECT_EQ(row.expected, GetLastError());
+    }
+
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((folder + L"\\x.txt").c_str())) << "the failed export made a file";
+
+    // A file held open without sharing: reads and writes fail with the sharing violation.
+    HANDLE hHeld = CreateFileW(ini.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, hHeld);
+    CQRVWCharString szValue;
+    SetLastError(0xDEADBEEF);
+    EXPECT_FALSE(CQRVIni(ini).getProfileString(L"S", L"k", szValue));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION), GetLastError()) << "getProfileString";
+    SetLastError(0xDEADBEEF);
+    EXPECT_FALSE(CQRVIni(ini).setProfileString(L"S", L"k", L"2"));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION), GetLastError()) << "setProfileString";
+    CloseHandle(hHeld);
+    qrvtest::removeFolder(folder);
+
+    // The records of the failed value write and the failed export show their code.
+    EXPECT_EQ(1u, capture.linesWith(L"\"Unable to Set registry value ( \"" + key.path() +
+                                    L"\\v\" )\" <Error: 0x00000005>").size());
+    EXPECT_EQ(1u, capture.linesWith(L"<CQRVRegistryKey::exportKey> \"Unable to save registry key ( \"" + key.path() +
+                                    L"\\No\" )\" <Error: 0x00000002>").size());
 }

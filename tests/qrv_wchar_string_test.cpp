@@ -1107,3 +1107,47 @@ TEST(WCharStringTest, EveryByteValueRoundTripsThroughADump)
         EXPECT_EQ(i, bytes.m_pBuffer[i]) << "byte " << i;
     EXPECT_TRUE(capture.lines().empty()) << "a clean dump leaves nothing in the log";
 }
+
+TEST(WCharStringTest, StandardTextInAndOut)
+{
+    const std::wstring withNul(L"ab\0cd", 5);
+    struct Row {
+        const char* what;
+        CQRVWCharString s;
+        bool valid;
+        std::wstring text;
+    } rows[] = {
+        {"std::wstring", CQRVWCharString(std::wstring(L"Grüße")), true, L"Grüße"},
+        {"const wchar_t*", CQRVWCharString(L"x\\y"), true, L"x\\y"},
+        {"empty std::wstring is not valid", CQRVWCharString(std::wstring()), false, L""},
+        {"a std::wstring stops at its first NUL", CQRVWCharString(withNul), true, L"ab"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        EXPECT_EQ(row.valid, row.s.isValid());
+        EXPECT_EQ(row.text, row.s.str());
+        ASSERT_NE(nullptr, row.s.c_str());
+        EXPECT_EQ(row.text, std::wstring(row.s.c_str()));
+    }
+    CQRVWCharString assigned(L"old");
+    assigned = std::wstring(L"new");
+    EXPECT_EQ(L"new", assigned.str());
+    assigned = std::wstring();
+    EXPECT_FALSE(assigned.isValid());
+}
+
+TEST(WCharStringTest, LessIsAnOrderWhereTheOperatorsAreNot)
+{
+    const CQRVWCharStringLess less;
+    // Sorted as the comparator must order them; a not-valid string sorts as the empty text.
+    const std::vector<std::wstring> sorted = {L"", L"A", L"AB", L"ABC", L"B", L"a", L"\xFFFF"};
+    for (size_t i = 0; i < sorted.size(); ++i)
+        for (size_t j = 0; j < sorted.size(); ++j) {
+            SCOPED_TRACE(testing::Message() << i << " vs " << j);
+            EXPECT_EQ(i < j, less(CQRVWCharString(sorted[i]), CQRVWCharString(sorted[j])));
+        }
+    EXPECT_FALSE(less(CQRVWCharString(), CQRVWCharString(L"")));
+    // The operators are unchanged: across lengths < and > are both true.
+    EXPECT_TRUE(CQRVWCharString(L"AB") < CQRVWCharString(L"ABC"));
+    EXPECT_TRUE(CQRVWCharString(L"AB") > CQRVWCharString(L"ABC"));
+}

@@ -5,14 +5,18 @@
 // clearing it deletes both. Copies are deep: a copied pointer list gets its own
 // payload objects. Callers walk it by moveFirst()/moveNext() and read the current
 // node through getCurrent (a copy) or getCurrentPointer (no copy), or follow m_pHead
-// and the nodes' m_pNext directly.
+// and the nodes' m_pNext directly, or by range-for (begin()/end()), which leaves the
+// cursor alone.
 //
 // Failures: every operation catches what is raised inside it, makes sure it is in the
 // log and returns false; nothing reaches the caller.
 #pragma once
 
 #include <cerrno>
+#include <cstddef>
+#include <iterator>
 #include <new>
+#include <type_traits>
 
 #include "qrv_failures.h"
 #include "qrv_node.h"
@@ -26,6 +30,50 @@ public:
     typedef typename N::add_type add_type;
     typedef typename N::item_type item_type;
     typedef typename N::set_type set_type;
+
+    // A forward walk over the payloads, head to tail, following the nodes' links: the
+    // list's cursor does not move. A pointer list yields the objects its nodes own (each
+    // node must hold one). key() is the current node's key. Adding nodes keeps every
+    // iterator valid; clearing or assigning the list ends them.
+    template <typename Node, typename Value>
+    class Iterator {
+    public:
+        typedef std::forward_iterator_tag iterator_category;
+        typedef typename std::remove_const<Value>::type value_type;
+        typedef std::ptrdiff_t difference_type;
+        typedef Value* pointer;
+        typedef Value& reference;
+
+        Iterator() : m_pNode(nullptr) {}
+        explicit Iterator(Node* pNode) : m_pNode(pNode) {}
+
+        Value& operator*() const { return *const_cast<Value*>(m_pNode->payload()); }
+        Value* operator->() const { return &**this; }
+        Iterator& operator++()
+        {
+            m_pNode = m_pNode->m_pNext;
+            return *this;
+        }
+        Iterator operator++(int)
+        {
+            Iterator before(*this);
+            ++*this;
+            return before;
+        }
+        bool operator==(const Iterator& other) const { return m_pNode == other.m_pNode; }
+        bool operator!=(const Iterator& other) const { return m_pNode != other.m_pNode; }
+        long key() const { return m_pNode->m_lKey; }
+
+    private:
+        Node* m_pNode;
+    };
+    typedef Iterator<N, value_type> iterator;
+    typedef Iterator<const N, const value_type> const_iterator;
+
+    iterator begin() { return iterator(m_pHead); }
+    iterator end() { return iterator(); }
+    const_iterator begin() const { return const_iterator(m_pHead); }
+    const_iterator end() const { return const_iterator(); }
 
     CQRVDblList() : m_pHead(nullptr), m_pTail(nullptr), m_pCursor(nullptr), m_ulCount(0) {}
     // Deep, like assignment; a list copied shallowly would delete its nodes twice.

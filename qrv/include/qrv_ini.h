@@ -24,6 +24,8 @@ public:
 
     // Makes sure the section exists; an existing section keeps its entries.
     virtual bool createProfileSection(const CQRVWCharString& szSection);
+    // A read that finds nothing leaves ERROR_FILE_NOT_FOUND in GetLastError() (or the
+    // profile function's own code, such as ERROR_SHARING_VIOLATION for a held file).
     // GetPrivateProfileIntW with the default -1; a stored -1 reads as "missing".
     virtual bool getProfileInt(const CQRVWCharString& szSection, const CQRVWCharString& szKeyName,
                                int& nValue);
@@ -32,7 +34,8 @@ public:
     virtual bool getProfileSection(const CQRVWCharString& szSection, StringList& lstEntries);
     // GetPrivateProfileSectionNamesW: every section name of the file, tag 0.
     virtual bool getProfileSectionNames(StringList& lstSectionNames);
-    // GetPrivateProfileStringW into 1024 characters; missing, empty and cut values fail.
+    // GetPrivateProfileStringW into 1024 characters; missing, empty and cut values fail
+    // (ERROR_FILE_NOT_FOUND, ERROR_INVALID_DATA, ERROR_MORE_DATA) without a record.
     virtual bool getProfileString(const CQRVWCharString& szSection, const CQRVWCharString& szKeyName,
                                   CQRVWCharString& szValue);
     // The value as decimal text, written as by setProfileString.

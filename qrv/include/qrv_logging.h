@@ -7,6 +7,8 @@
 // fails leaves `logged` false. Writing never changes the thread's last-error value.
 #pragma once
 
+#include <windows.h>
+
 #include "qrv_log_record.h"
 
 class CQRVLogging {
@@ -18,10 +20,15 @@ public:
     unsigned short outputMask;
     unsigned short detail;
     bool logged;
+    // The thread's last error when the object was made: for a failure, the code of the
+    // call that failed (set just before the raise). The catch puts it back, since
+    // unwinding may change the thread's value before the operation returns.
+    DWORD lastError;
 
 protected:
     CQRVLogging(bool bLogAtDestruction, unsigned short usOutputMask) noexcept
-        : logAtDestruction(bLogAtDestruction), outputMask(usOutputMask), detail(0), logged(false)
+        : logAtDestruction(bLogAtDestruction), outputMask(usOutputMask), detail(0), logged(false),
+          lastError(::GetLastError())
     {
     }
     CQRVLogging(const CQRVLogging&) = default;

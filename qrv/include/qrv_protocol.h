@@ -48,10 +48,13 @@ constexpr const wchar_t* sourceBaseName(const wchar_t* path, const wchar_t* last
 enum class QRVErrorSource { LastError, Errno, NoCode };
 
 // Writes a failure object that has not been written yet.
+// Logs a caught failure unless it already was, and leaves the failed call's code as the
+// thread's last error for the operation's caller.
 inline void qrvEnsureLogged(CQRVLogging& failure) noexcept
 {
     if (!failure.logged)
         failure.log();
+    ::SetLastError(failure.lastError);
 }
 
 // Writes (and drops) a CQRVUnhandledExceptionException for a non-library failure.
@@ -119,6 +122,29 @@ auto qrvPass(const wchar_t* sourceFile, int line, MakeFallback&& makeFallback, B
         qrvLogUnhandled(sourceFile, line, source);
     }
     throw makeFallback();
+}
+
+// The last error an operation leaves. An operation that returns false because a Win32
+// call failed leaves that call's code in GetLastError(); one that fails for a reason of
+// its own leaves the code its header names (ERROR_FILE_NOT_FOUND for something missing,
+// ERROR_INSUFFICIENT_BUFFER or ERROR_MORE_DATA for something too long, ERROR_INVALID_DATA
+// for a value the operation refuses). The registry functions return their code and never
+// set the thread's value, so the code is set here, at the point of failure; everything
+// that runs after it until the operation returns keeps it (records and traces restore
+// it, closing the key keeps it). Kernel32 calls set it themselves.
+//
+//   return qrvFail(lResult);                                   // a silent failure
+//   throw CQRVRegValueSetException(path, name, qrvCode(lResult), ...); // a recorded one
+inline bool qrvFail(DWORD dwCode) noexcept
+{
+    ::SetLastError(dwCode);
+    return false;
+}
+
+inline int qrvCode(DWORD dwCode) noexcept
+{
+    ::SetLastError(dwCode);
+    return static_cast<int>(dwCode);
 }
 
 // Writes a warning or debug note at once and drops it: construct, done.

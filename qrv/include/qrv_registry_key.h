@@ -4,7 +4,8 @@
 // The key is opened on demand and closed again before each operation returns; only
 // enumSubKeys and getSubKeyNames leave it open (the next operation or the destructor
 // closes it). No operation lets a failure escape: it is logged and the result is
-// false. Only the constructor raises (CQRVRegKeyInitException).
+// false, with the registry's code (or the one named below) in GetLastError(). Only
+// the constructor raises (CQRVRegKeyInitException).
 //
 // The key is also the base of every typed value (qrv_registry_value.h), and carries
 // the bulk collectors that gather all values of one type from the key as plain
@@ -148,15 +149,24 @@ public:
 
     // RegOpenKeyExW; a missing key is created first when m_bCreate is set. Opening an
     // open key logs CQRVRegKeyAlreadyOpenWarning and reopens it. A failed open writes
-    // no record of its own.
+    // no record of its own; GetLastError() gives the registry's code.
     bool open();
     // RegCreateKeyExW, then closes the new handle at once: the key exists afterwards.
     bool create();
     // RegCloseKey; a closed key gives true. A failure leaves the key open.
     bool close();
 
+    // exportKey's format for the registry text file; any other format writes a hive
+    // file (RegSaveKeyW). The number 8 stays valid.
+    static constexpr DWORD kExportTextFile = 8;
+    // importKey's flags for the registry text file; any other value is passed to
+    // RegRestoreKeyW as its flags. The number 16 stays valid.
+    static constexpr DWORD kImportTextFile = 16;
+
     virtual bool canOpen();
     // Key export and import (text file or hive); implemented with the registry file.
+    // Exporting a key that cannot be read (missing, no access) fails with a record and
+    // the registry's code in GetLastError(), and touches no file.
     virtual bool exportKey(const CQRVWCharString& szExportFileName, DWORD dwFormat, bool bOverwrite);
     virtual bool importKey(const CQRVWCharString& szImportFileName, DWORD dwFlags);
 

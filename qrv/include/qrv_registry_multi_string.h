@@ -17,8 +17,12 @@ public:
     ~CQRVRegistryMultiString();
 
     // Into the cache, and to the registry unless bCacheOnly. The strings are read back
-    // through m_lstRegMultiStringCache after readRegistry.
+    // through m_lstRegMultiStringCache after readRegistry, or with getValue.
     bool setValue(const CQRVRegStringList& lstValue, bool bCacheOnly);
+    // The value's strings, tagged 0, 1, 2, ...: from the cache when bUseCache and the
+    // cache is valid, else read from the registry first (readRegistry). lstOut is
+    // untouched on failure.
+    bool getValue(CQRVRegStringList& lstOut, bool bUseCache);
 
     bool readRegistry() override;
     bool writeRegistry() override;

@@ -12,6 +12,8 @@
 // callers (CQRVBufferInitException).
 #pragma once
 
+#include <string>
+
 #include "qrv_buffer.h"
 #include "qrv_flags.h"
 
@@ -55,8 +57,14 @@ public:
     // or signed decimal for nsDec (width and prefix ignored).
     CQRVWCharString(unsigned long ulValue, unsigned long asNumberSystem, unsigned short usWidth, bool bPrefix);
 
+    // The text of a std::wstring up to its first NUL; an empty text gives a string
+    // that is not valid, as an empty const wchar_t* does.
+    CQRVWCharString(const std::wstring& strText);
+
     // ---- assignment ----------------------------------------------------------------
     CQRVWCharString& operator=(const CQRVWCharString& other);
+    // As the std::wstring constructor.
+    CQRVWCharString& operator=(const std::wstring& strText);
     // Null or empty text releases the string.
     CQRVWCharString& operator=(const wchar_t* pszText);
     // The character 0 gives a string that is not valid.
@@ -74,7 +82,16 @@ public:
     // Drops the slack after the terminator; length 0 releases the string.
     bool compact();
 
+    // ---- the text for Win32 calls and standard C++ (no casts) -----------------------
+    // The units as wide text, up to the terminator; never null: L"" for a string that
+    // is not valid. Valid until the string is next changed.
+    const wchar_t* c_str() const;
+    // A copy of the text (the units before the first 0); empty when not valid.
+    std::wstring str() const;
+
     // ---- comparison (code-unit exact) ----------------------------------------------
+    // For std::map, std::set and std::sort use CQRVWCharStringLess (below), which is an
+    // order; these operators are kept as they always were.
     // Equal texts, or both not valid.
     bool operator==(const CQRVWCharString& other) const;
     bool operator!=(const CQRVWCharString& other) const;
@@ -175,4 +192,11 @@ private:
                         unsigned long ulSelection);
     bool assignBetween(CQRVWCharString& out, unsigned long pStart, unsigned long pEnd, unsigned long m,
                        unsigned long ulRegions, unsigned long ulSelection) const;
+};
+
+// A strict weak order of strings, for std::map, std::set and std::sort: code units
+// compared one by one as unsigned numbers, and a text that is the start of the other
+// comes first ("ab" < "abc" < "b"). A string that is not valid orders as the empty text.
+struct CQRVWCharStringLess {
+    bool operator()(const CQRVWCharString& a, const CQRVWCharString& b) const;
 };

@@ -29,20 +29,27 @@ public:
     // This thread's value. The last error is kept (TlsGetValue resets it).
     T get() noexcept
     {
-        const DWORD dwIndex = index();
-        if (dwIndex == TLS_OUT_OF_INDEXES)
-            return T();
         const DWORD dwError = ::GetLastError();
+        const DWORD dwIndex = index();
+        if (dwIndex == TLS_OUT_OF_INDEXES) {
+            ::SetLastError(dwError);
+            return T();
+        }
         const std::uintptr_t value = reinterpret_cast<std::uintptr_t>(::TlsGetValue(dwIndex));
         ::SetLastError(dwError);
         return fromSlot(value);
     }
 
-    // False, and nothing kept, when the process has no TLS slot left.
+    // False, and nothing kept, when the process has no TLS slot left. The last error is
+    // kept here too: a failure's code must survive the bookkeeping of its record.
     bool set(T value) noexcept
     {
+        const DWORD dwError = ::GetLastError();
         const DWORD dwIndex = index();
-        return dwIndex != TLS_OUT_OF_INDEXES && ::TlsSetValue(dwIndex, reinterpret_cast<void*>(toSlot(value)));
+        const bool bSet =
+            dwIndex != TLS_OUT_OF_INDEXES && ::TlsSetValue(dwIndex, reinterpret_cast<void*>(toSlot(value)));
+        ::SetLastError(dwError);
+        return bSet;
     }
 
 private:
