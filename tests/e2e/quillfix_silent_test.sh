@@ -347,7 +347,7 @@ check_detail_log "$RUN_DIR/detail.log" 'Command line: /s /exitcode /log detail.l
   'Operating-system check: kind 2' 'Suite found under HKLM\Software\Zarvik\Quellant' 'Run lock taken after' \
   "CopyFileW \"$SVC\" (11 bytes)" 'ReplaceFileW' 'Record HKLM\Software\Zarvik\Quellant\Patch\8103: written' \
   'Message 1160 logged (silent), answer 7' 'Run result 3010, exit code 3010' \
-  'RegDeleteKeyW HKLM "Software\Zarvik\Quellant\Patch\8103": done' 'Message 1161 logged (silent), answer 7' \
+  'SHDeleteKeyW HKLM "Software\Zarvik\Quellant\Patch\8103": done' 'Message 1161 logged (silent), answer 7' \
   'Run result 3010, exit code 0'
 
 scenario "/log: two runs at once share one file"
