@@ -17,36 +17,39 @@
 
 namespace {
 
-// A missing file is made whole under a name of this process's own, byte-order mark
-// included, and then given its name in one rename that never replaces a file: another
-// run never finds it without its mark, nor appends before it. The run whose rename
-// loses drops its own copy.
+// A missing file is created by one run alone: CREATE_NEW (which only one creator can
+// win) with no sharing, so no other run can open it, or append before the mark, until
+// the byte-order mark is in. A run that loses the creation opens the winner's file.
 void createWithMark(const std::wstring& strPath)
 {
-    const std::wstring strOwn = strPath + L"." + std::to_wstring(::GetCurrentProcessId()) + L".new";
-    {
-        qrv_detail::UniqueFile file(::CreateFileW(strOwn.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file.valid())
-            return;
-        static const BYTE kByteOrderMark[2] = {0xFF, 0xFE};
-        DWORD cbWritten = 0;
-        ::WriteFile(file.get(), kByteOrderMark, sizeof(kByteOrderMark), &cbWritten, nullptr);
-    }
-    if (!::MoveFileExW(strOwn.c_str(), strPath.c_str(), 0))
-        ::DeleteFileW(strOwn.c_str());
+    qrv_detail::UniqueFile file(::CreateFileW(strPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                              FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.valid())
+        return;
+    static const BYTE kByteOrderMark[2] = {0xFF, 0xFE};
+    DWORD cbWritten = 0;
+    ::WriteFile(file.get(), kByteOrderMark, sizeof(kByteOrderMark), &cbWritten, nullptr);
 }
 
 bool appendToFile(const std::wstring& strPath, const std::wstring& strLine)
 {
-    auto open = [&] {
-        return ::CreateFileW(strPath.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    };
-    qrv_detail::UniqueFile file(open());
-    if (!file.valid() && ::GetLastError() == ERROR_FILE_NOT_FOUND) {
-        createWithMark(strPath);
-        file.reset(open());
+    // The file held by its creator for the moment it writes the mark gives a sharing
+    // violation: a short wait (at most about two seconds), never a lost line.
+    const int kTries = 200;
+    const DWORD kWaitMs = 10;
+    qrv_detail::UniqueFile file;
+    for (int nTry = 0; nTry < kTries && !file.valid(); ++nTry) {
+        file.reset(::CreateFileW(strPath.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (file.valid())
+            break;
+        const DWORD dwError = ::GetLastError();
+        if (dwError == ERROR_FILE_NOT_FOUND)
+            createWithMark(strPath);
+        else if (dwError == ERROR_SHARING_VIOLATION)
+            ::Sleep(kWaitMs);
+        else
+            break;
     }
     if (!file.valid())
         return false;
