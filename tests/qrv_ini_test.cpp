@@ -304,13 +304,8 @@ TEST(IniNameTest, EveryNameMeansTheFileTheProfileFunctionsMean)
     wchar_t windows[MAX_PATH] = {0};
     ASSERT_NE(0u, GetWindowsDirectoryW(windows, MAX_PATH));
     const std::wstring tag = std::to_wstring(GetCurrentProcessId());
-    wchar_t before[MAX_PATH] = {0};
-    GetCurrentDirectoryW(MAX_PATH, before);
-    struct Restore {
-        const wchar_t* folder;
-        ~Restore() { SetCurrentDirectoryW(folder); }
-    } restore = { before };
-    ASSERT_TRUE(SetCurrentDirectoryW(folder.c_str()));
+    qrvtest::CurrentFolderScope inFolder(folder);
+    ASSERT_TRUE(inFolder.changed());
     const struct Row {
         std::wstring name;
         std::wstring landsIn;
@@ -341,6 +336,6 @@ TEST(IniNameTest, EveryNameMeansTheFileTheProfileFunctionsMean)
     EXPECT_TRUE(made.setProfileString(L"S", L"k", L"v"));
     EXPECT_TRUE(DeleteFileW((folder + L"\\made.ini").c_str())) << "the file moved with the current folder";
     EXPECT_TRUE(log.lines().empty());
-    SetCurrentDirectoryW(before);
+    inFolder.restore();
     qrvtest::removeFolder(folder);
 }

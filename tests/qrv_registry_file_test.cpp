@@ -1033,13 +1033,8 @@ TEST(RegistryFileNameTest, NamesMeanTheFileTheProfileFunctionsMean)
     ASSERT_NE(0u, GetWindowsDirectoryW(windows, MAX_PATH));
     const std::wstring tag = std::to_wstring(GetCurrentProcessId());
     const std::wstring folder = qrvtest::makeTempFolder(L"regnames");
-    wchar_t before[MAX_PATH] = {0};
-    GetCurrentDirectoryW(MAX_PATH, before);
-    struct Restore {
-        const wchar_t* folder;
-        ~Restore() { SetCurrentDirectoryW(folder); }
-    } restore = { before };
-    ASSERT_TRUE(SetCurrentDirectoryW(folder.c_str()));
+    qrvtest::CurrentFolderScope inFolder(folder);
+    ASSERT_TRUE(inFolder.changed());
     const std::wstring bare = L"qrvtest_bare_" + tag + L".txt";
     struct Row {
         std::wstring name;    // as the caller gives it
@@ -1087,6 +1082,6 @@ TEST(RegistryFileNameTest, NamesMeanTheFileTheProfileFunctionsMean)
         EXPECT_TRUE(DeleteFileW(row.landsIn.c_str())) << "not where the name lands";
     }
     EXPECT_TRUE(log.lines().empty());
-    SetCurrentDirectoryW(before);
+    inFolder.restore();
     qrvtest::removeFolder(folder);
 }

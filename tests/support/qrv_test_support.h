@@ -71,6 +71,26 @@ bool onSixtyFourBitWindows();
 void deleteTree(HKEY root, const std::wstring& key, REGSAM extra = 0);
 // A fresh folder under the temporary folder, removed with its files by removeFolder.
 std::wstring makeTempFolder(const std::wstring& hint);
+
+// Makes folder the current folder until restore() or the end of the scope, then puts the
+// earlier one back.
+class CurrentFolderScope {
+public:
+    explicit CurrentFolderScope(const std::wstring& folder)
+    {
+        GetCurrentDirectoryW(MAX_PATH, m_before);
+        m_bChanged = SetCurrentDirectoryW(folder.c_str()) != FALSE;
+    }
+    ~CurrentFolderScope() { restore(); }
+    CurrentFolderScope(const CurrentFolderScope&) = delete;
+    CurrentFolderScope& operator=(const CurrentFolderScope&) = delete;
+    bool changed() const { return m_bChanged; }
+    void restore() { SetCurrentDirectoryW(m_before); }
+
+private:
+    wchar_t m_before[MAX_PATH] = {0};
+    bool m_bChanged = false;
+};
 void removeFolder(const std::wstring& folder);
 std::vector<unsigned char> readFile(const std::wstring& path);
 bool writeFile(const std::wstring& path, const std::vector<unsigned char>& data);
