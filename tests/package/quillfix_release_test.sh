@@ -7,6 +7,10 @@
 #     signed x86_64 program still completes a silent patch run under Wine;
 #   - both programs, signed or not, keep ASLR and DEP on (objdump -p).
 # The build trees' programs stay unsigned (cpack signs its staged copy).
+#
+# scripts/package packs copies of the built trees in this test's folder (without their
+# tests and Wine prefixes), where it rebuilds only quillfix: the trees the other tests
+# run from are never configured, built or bootstrapped from here.
 #   quillfix_release_test.sh <source dir> <wine-run> <work dir>
 set -uo pipefail
 src=$1 wrapper=$2 work=$3
@@ -39,6 +43,23 @@ check_hardening() {
   done
 }
 
+# -- the copies of build/x86_64 and build/i686 -----------------------------------------
+# A tree's objects come along with their times, so make finds them up to date; CMake,
+# pointed at the copy's folder, writes the copy's own build files (tests left out).
+# Without a built tree, scripts/package configures the copy from its preset.
+copies=$work/build
+for arch in x86_64 i686; do
+  tree=$src/build/$arch copy=$copies/$arch
+  rm -rf "$copy" && mkdir -p "$copy"
+  [ -f "$tree/CMakeCache.txt" ] || continue
+  tar -C "$tree" --exclude=./tests --exclude=./googletest --exclude=./bench --exclude='./wine*' \
+      --exclude=./Testing --exclude=./_CPack_Packages -cf - . | tar -C "$copy" -xf - &&
+    sed -i "s|$tree|$copy|g" "$copy/CMakeCache.txt" &&
+    cmake -S "$src" -B "$copy" -DQRV_BUILD_TESTS=OFF >"$work/configure-$arch.out" 2>&1 ||
+    fail "could not copy $tree to $copy: $(cat "$work/configure-$arch.out")"
+done
+export QUILLFIX_BUILD_ROOT=$copies
+
 # -- without a certificate ----------------------------------------------------------
 unsigned=$work/unsigned
 rm -rf "$unsigned"
@@ -52,7 +73,7 @@ fi
 for arch in x86_64 i686; do
   exe=$(unpack "$unsigned" "$arch") || continue
   osslsigncode verify -in "$exe" >/dev/null 2>&1 && fail "the unsigned $arch zip holds a signed program"
-  cmp -s "$exe" "$src/build/$arch/patch/quillfix.exe" || fail "the unsigned $arch zip holds another program than the build's"
+  cmp -s "$exe" "$copies/$arch/patch/quillfix.exe" || fail "the unsigned $arch zip holds another program than the build's"
   check_hardening "$exe" "$arch"
 done
 
@@ -84,7 +105,7 @@ for arch in x86_64 i686; do
   osslsigncode verify -CAfile "$certs/other.pem" -in "$exe" >/dev/null 2>&1 &&
     fail "the signed $arch program verifies against an unrelated certificate"
   check_hardening "$exe" "$arch"
-  cmp -s "$src/build/$arch/patch/quillfix.exe" "$unsigned/$arch/quillfix.exe" ||
+  cmp -s "$copies/$arch/patch/quillfix.exe" "$unsigned/$arch/quillfix.exe" ||
     fail "signing changed the build tree's $arch program"
   [ "$arch" = x86_64 ] && signed_x86_64=$exe
 done
@@ -95,11 +116,10 @@ rm -rf "$wrong"
    "$src/scripts/package" >/dev/null 2>&1) && fail "scripts/package succeeded with a wrong password"
 ls "$wrong"/*.zip >/dev/null 2>&1 && fail "a wrong password still wrote a zip: $(ls "$wrong")"
 
-# -- the signed program still patches: a silent run in the end-to-end tests' prefix --
+# -- the signed program still patches: a silent run in an end-to-end prefix ----------
 [ "$failures" -eq 0 ] || { echo "$failures check(s) failed" >&2; exit 1; }
 [ -n "$signed_x86_64" ] || exit 1
-# This test's folder is the scratch folder: the prefix beside it is the one the
-# end-to-end tests share (they hold the same registry lock).
+# This test's folder is the scratch folder; the prefix is made inside it.
 set -- "$signed_x86_64" "$wrapper" "$work"
 source "$src/tests/e2e/quillfix_e2e_lib.sh"
 make_prefix "$E2E_PREFIX"
