@@ -8,9 +8,9 @@
 #   - both programs, signed or not, keep ASLR and DEP on (objdump -p).
 # The build trees' programs stay unsigned (cpack signs its staged copy).
 #
-# scripts/package packs copies of the built trees in this test's folder (without their
-# tests and Wine prefixes), where it rebuilds only quillfix: the trees the other tests
-# run from are never configured, built or bootstrapped from here.
+# scripts/package builds and packs quillfix in build trees of this test's own folder:
+# the trees the other tests run from are never configured, built or bootstrapped from
+# here.
 #   quillfix_release_test.sh <source dir> <wine-run> <work dir>
 set -uo pipefail
 src=$1 wrapper=$2 work=$3
@@ -43,22 +43,17 @@ check_hardening() {
   done
 }
 
-# -- the copies of build/x86_64 and build/i686 -----------------------------------------
-# A tree's objects come along with their times, so make finds them up to date; CMake,
-# pointed at the copy's folder, writes the copy's own build files (tests left out).
-# Without a built tree, scripts/package configures the copy from its preset.
-copies=$work/build
+# -- build trees of this test's own ---------------------------------------------------
+# Configured from the presets without the tests; scripts/package builds quillfix there.
+# (A copy of a built tree is no shortcut: make in the copy runs CMake's dependency step
+# with the tree's own paths, which deletes the tree's object files.)
+builds=$work/build
 for arch in x86_64 i686; do
-  tree=$src/build/$arch copy=$copies/$arch
-  rm -rf "$copy" && mkdir -p "$copy"
-  [ -f "$tree/CMakeCache.txt" ] || continue
-  tar -C "$tree" --exclude=./tests --exclude=./googletest --exclude=./bench --exclude='./wine*' \
-      --exclude=./Testing --exclude=./_CPack_Packages -cf - . | tar -C "$copy" -xf - &&
-    sed -i "s|$tree|$copy|g" "$copy/CMakeCache.txt" &&
-    cmake -S "$src" -B "$copy" -DQRV_BUILD_TESTS=OFF >"$work/configure-$arch.out" 2>&1 ||
-    fail "could not copy $tree to $copy: $(cat "$work/configure-$arch.out")"
+  [ -f "$builds/$arch/CMakeCache.txt" ] && continue
+  cmake -S "$src" --preset "$arch" -B "$builds/$arch" -DQRV_BUILD_TESTS=OFF >"$work/configure-$arch.out" 2>&1 ||
+    fail "could not configure $builds/$arch: $(cat "$work/configure-$arch.out")"
 done
-export QUILLFIX_BUILD_ROOT=$copies
+export QUILLFIX_BUILD_ROOT=$builds
 
 # -- without a certificate ----------------------------------------------------------
 unsigned=$work/unsigned
@@ -73,7 +68,7 @@ fi
 for arch in x86_64 i686; do
   exe=$(unpack "$unsigned" "$arch") || continue
   osslsigncode verify -in "$exe" >/dev/null 2>&1 && fail "the unsigned $arch zip holds a signed program"
-  cmp -s "$exe" "$copies/$arch/patch/quillfix.exe" || fail "the unsigned $arch zip holds another program than the build's"
+  cmp -s "$exe" "$builds/$arch/patch/quillfix.exe" || fail "the unsigned $arch zip holds another program than the build's"
   check_hardening "$exe" "$arch"
 done
 
@@ -105,7 +100,7 @@ for arch in x86_64 i686; do
   osslsigncode verify -CAfile "$certs/other.pem" -in "$exe" >/dev/null 2>&1 &&
     fail "the signed $arch program verifies against an unrelated certificate"
   check_hardening "$exe" "$arch"
-  cmp -s "$copies/$arch/patch/quillfix.exe" "$unsigned/$arch/quillfix.exe" ||
+  cmp -s "$builds/$arch/patch/quillfix.exe" "$unsigned/$arch/quillfix.exe" ||
     fail "signing changed the build tree's $arch program"
   [ "$arch" = x86_64 ] && signed_x86_64=$exe
 done
