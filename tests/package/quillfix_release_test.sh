@@ -8,9 +8,9 @@
 #   - both programs, signed or not, keep ASLR and DEP on (objdump -p).
 # The build trees' programs stay unsigned (cpack signs its staged copy).
 #
-# scripts/package builds and packs quillfix in build trees of this test's own folder:
-# the trees the other tests run from are never configured, built or bootstrapped from
-# here.
+# scripts/package builds and packs quillfix in build trees of this test's own
+# (build-release/<arch>): the trees the other tests run from are never configured,
+# built or bootstrapped from here.
 #   quillfix_release_test.sh <source dir> <wine-run> <work dir>
 set -uo pipefail
 src=$1 wrapper=$2 work=$3
@@ -44,10 +44,12 @@ check_hardening() {
 }
 
 # -- build trees of this test's own ---------------------------------------------------
-# Configured from the presets without the tests; scripts/package builds quillfix there.
-# (A copy of a built tree is no shortcut: make in the copy runs CMake's dependency step
-# with the tree's own paths, which deletes the tree's object files.)
-builds=$work/build
+# build-release/<arch> beside build/<arch>, configured from the presets without the
+# tests; scripts/package builds quillfix there. At the same depth as the build trees,
+# a compiler cache with a base folder (ccache) serves their objects again. (A copy of a
+# built tree is no shortcut: make in the copy ran CMake's dependency step with the
+# tree's own paths and deleted the tree's object files.)
+builds=$src/build-release
 for arch in x86_64 i686; do
   [ -f "$builds/$arch/CMakeCache.txt" ] && continue
   cmake -S "$src" --preset "$arch" -B "$builds/$arch" -DQRV_BUILD_TESTS=OFF >"$work/configure-$arch.out" 2>&1 ||
