@@ -1,11 +1,13 @@
 # Shared helpers of the quillfix end-to-end tests. Sourced, not run; ctest starts each
 # *_test.sh as: bash <script> <quillfix.exe> <wine-run wrapper> <scratch folder>.
 #
-# The tests share one Wine prefix of their own beside their scratch folders, not the
-# build's prefix: the scenarios change the Windows version Wine reports. ctest runs
-# them one at a time (they hold the registry lock), each resets the suite's registry
-# keys and files before every scenario and stops the prefix's wineserver when done.
-# The restart test makes a further prefix, since a restart ends the prefix's session.
+# Each test runs in a Wine prefix of its own inside its scratch folder, not in the
+# build's: the scenarios change the Windows version Wine reports. make_prefix copies it
+# from the build's prepared template (wine-run --copy-prefix) rather than running
+# wineboot, so tests run side by side, each with its own wineserver. Every scenario
+# resets the suite's registry keys and files first; the test stops its wineserver when
+# done. The restart test makes a further prefix, since a restart ends the prefix's
+# session.
 
 set -u
 
@@ -17,7 +19,7 @@ E2E_SCENARIO=""
 
 mkdir -p "$E2E_SCRATCH"
 E2E_SCRATCH=$(readlink -f "$E2E_SCRATCH")
-E2E_PREFIX=$(dirname "$E2E_SCRATCH")/e2e_quillfix_prefix
+E2E_PREFIX=$E2E_SCRATCH/prefix
 
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
@@ -73,15 +75,17 @@ finish() {
   exit 0
 }
 
-# make_prefix <folder>: a fresh prefix, its wineserver kept running for the test.
+# make_prefix <folder>: a fresh prefix, its wineserver kept running for the test. A
+# copy of the build's template where that is the kind of Windows the test stands in;
+# otherwise (the WOW64 test of the i686 build) a wineboot of its own.
 make_prefix() {
+  [ -d "$1" ] && WINEPREFIX=$1 wineserver -k >/dev/null 2>&1
   export WINEPREFIX=$1
-  if [ ! -f "$WINEPREFIX/.e2e-ready" ]; then
+  if [ "$E2E_WINEARCH" != "${QRV_WINEARCH:-win64}" ] || ! "$E2E_WRAPPER" --copy-prefix "$WINEPREFIX"; then
     rm -rf "$WINEPREFIX"
     mkdir -p "$(dirname "$WINEPREFIX")"
     WINEARCH=$E2E_WINEARCH "$WINE" wineboot -i >/dev/null 2>&1 || { log "wineboot failed for $WINEPREFIX"; exit 1; }
     wineserver -w
-    touch "$WINEPREFIX/.e2e-ready"
   fi
   wineserver -p >/dev/null 2>&1 || true
   DRIVE_C=$WINEPREFIX/drive_c
@@ -113,10 +117,18 @@ set_windows_version() {
 # service executable in C:\patchrun.
 reset_machine() {
   local key
-  for key in "$SUITE_KEY" 'HKLM\Software\Dextar Solmira' "$RSX_KEY" 'HKLM\Software\Wow6432Node\Zarvik' \
-             'HKLM\Software\Policies\Zarvik' "$LOGS_KEY" 'HKCU\Software\Wine\AppDefaults\quillfix.exe'; do
-    reg delete "$key" /f
-  done
+  # One regedit run deletes every key (a "-" before the key's name), where one reg
+  # run per key would start Wine seven times.
+  {
+    printf 'REGEDIT4\r\n'
+    for key in "$SUITE_KEY" 'HKLM\Software\Dextar Solmira' "$RSX_KEY" 'HKLM\Software\Wow6432Node\Zarvik' \
+               'HKLM\Software\Policies\Zarvik' "$LOGS_KEY" 'HKCU\Software\Wine\AppDefaults\quillfix.exe'; do
+      key=${key/#HKLM/HKEY_LOCAL_MACHINE}
+      printf '\r\n[-%s]\r\n' "${key/#HKCU/HKEY_CURRENT_USER}"
+    done
+  } >"$DRIVE_C/e2e_reset.reg"
+  "$WINE" regedit /s 'C:\e2e_reset.reg' >/dev/null 2>&1
+  rm -f "$DRIVE_C/e2e_reset.reg"
   rm -rf "$COMMON_DIR" "$INSTALL_DIR" "$RUN_DIR" "$DRIVE_C/qrvtrace.log"
   mkdir -p "$COMMON_DIR" "$RUN_DIR"
   printf 'OLD-SERVICE' >"$COMMON_DIR/$SVC"

@@ -38,7 +38,15 @@ start_quillfix() {
 
 box_open() { [ -n "$(xdotool search --name "^$CAPTION\$" 2>/dev/null)" ]; }
 
-press() { xdotool key --window "$1" "$2" 2>/dev/null; sleep 0.7; }
+# press <window> <key>: the key, then a wait (0.7 s at most) for the box to close; a key
+# that does not close it has had that long to act.
+press() {
+  xdotool key --window "$1" "$2" 2>/dev/null
+  for _ in $(seq 1 14); do
+    xdotool getwindowname "$1" >/dev/null 2>&1 || return 0
+    sleep 0.05
+  done
+}
 
 # An OK box: the letters of Yes and No do nothing, Return presses OK.
 answer_ok_box() {
@@ -201,7 +209,7 @@ printf '%s\n' "$trace" | grep -q '<EXIT> <quillfix> <CQRVWinReboot::doReboot> <P
   fail "the privilege was not enabled and disabled again"
 # Wine restarts the prefix's session rather than the host; a fresh wineboot clears it.
 stop_prefix
-sleep 1
+wineserver -w
 rm -rf "$E2E_SCRATCH/reboot-prefix"
 
 log "screenshots: $SHOTS"

@@ -6,7 +6,7 @@ source "$(dirname "$0")/quillfix_e2e_lib.sh"
 
 E2E_WINEARCH=win64
 WINE=$(command -v /usr/lib/wine/wine64 wine64 | head -n 1)
-make_prefix "$(dirname "$E2E_SCRATCH")/e2e_quillfix_wow64_prefix"
+make_prefix "$E2E_PREFIX"
 COMMON32_DIR=$DRIVE_C/Program\ Files\ \(x86\)/Common\ Files/Zarvik
 TARGET32_WIN='C:\Program Files (x86)\Common Files\Zarvik\qrv_reg_monitor_svc.exe'
 SUCCESS_LINE="$MSG_1160 User select: 7"

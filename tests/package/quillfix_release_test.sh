@@ -10,6 +10,10 @@
 #     leaves no password file and no zip (nor an earlier run's);
 #   - both programs, signed or not, keep ASLR and DEP on (objdump -p).
 # The build trees' programs stay unsigned (cpack signs its staged copy).
+#
+# scripts/package builds and packs quillfix in build trees of this test's own
+# (build-release/<arch>): the trees the other tests run from are never configured,
+# built or bootstrapped from here.
 #   quillfix_release_test.sh <source dir> <wine-run> <work dir>
 set -uo pipefail
 src=$1 wrapper=$2 work=$3
@@ -42,6 +46,20 @@ check_hardening() {
   done
 }
 
+# -- build trees of this test's own ---------------------------------------------------
+# build-release/<arch> beside build/<arch>, configured from the presets without the
+# tests; scripts/package builds quillfix there. At the same depth as the build trees,
+# a compiler cache with a base folder (ccache) serves their objects again. (A copy of a
+# built tree is no shortcut: make in the copy ran CMake's dependency step with the
+# tree's own paths and deleted the tree's object files.)
+builds=$src/build-release
+for arch in x86_64 i686; do
+  [ -f "$builds/$arch/CMakeCache.txt" ] && continue
+  cmake -S "$src" --preset "$arch" -B "$builds/$arch" -DQRV_BUILD_TESTS=OFF >"$work/configure-$arch.out" 2>&1 ||
+    fail "could not configure $builds/$arch: $(cat "$work/configure-$arch.out")"
+done
+export QUILLFIX_BUILD_ROOT=$builds
+
 # -- without a certificate ----------------------------------------------------------
 unsigned=$work/unsigned
 rm -rf "$unsigned"
@@ -55,7 +73,7 @@ fi
 for arch in x86_64 i686; do
   exe=$(unpack "$unsigned" "$arch") || continue
   osslsigncode verify -in "$exe" >/dev/null 2>&1 && fail "the unsigned $arch zip holds a signed program"
-  cmp -s "$exe" "$src/build/$arch/patch/quillfix.exe" || fail "the unsigned $arch zip holds another program than the build's"
+  cmp -s "$exe" "$builds/$arch/patch/quillfix.exe" || fail "the unsigned $arch zip holds another program than the build's"
   check_hardening "$exe" "$arch"
 done
 
@@ -91,7 +109,7 @@ for arch in x86_64 i686; do
   osslsigncode verify -CAfile "$certs/other.pem" -in "$exe" >/dev/null 2>&1 &&
     fail "the signed $arch program verifies against an unrelated certificate"
   check_hardening "$exe" "$arch"
-  cmp -s "$src/build/$arch/patch/quillfix.exe" "$unsigned/$arch/quillfix.exe" ||
+  cmp -s "$builds/$arch/patch/quillfix.exe" "$unsigned/$arch/quillfix.exe" ||
     fail "signing changed the build tree's $arch program"
   [ "$arch" = x86_64 ] && signed_x86_64=$exe
 done
@@ -125,13 +143,12 @@ grep -q 'within 5 s' "$hang/err" || fail "the signing did not stop at its time l
 [ "$took" -lt 200 ] || fail "scripts/package took ${took} s against a 5 s signing limit"
 ls "$hang"/*.zip >/dev/null 2>&1 && fail "zips left after a failed signing: $(ls "$hang")"
 [ -z "$(ls -A "$hang/tmp")" ] || fail "the password folder was left behind: $(ls -A "$hang/tmp")"
-[ -z "$(find "$src/build" -path '*_CPack_Packages*' -name password 2>/dev/null)" ] || fail "a password file was left in a build tree"
+[ -z "$(find "$src/build" "$builds" -path '*_CPack_Packages*' -name password 2>/dev/null)" ] || fail "a password file was left in a build tree"
 
-# -- the signed program still patches: a silent run in the end-to-end tests' prefix --
+# -- the signed program still patches: a silent run in an end-to-end prefix ----------
 [ "$failures" -eq 0 ] || { echo "$failures check(s) failed" >&2; exit 1; }
 [ -n "$signed_x86_64" ] || exit 1
-# This test's folder is the scratch folder: the prefix beside it is the one the
-# end-to-end tests share (they hold the same registry lock).
+# This test's folder is the scratch folder; the prefix is made inside it.
 set -- "$signed_x86_64" "$wrapper" "$work"
 source "$src/tests/e2e/quillfix_e2e_lib.sh"
 make_prefix "$E2E_PREFIX"
