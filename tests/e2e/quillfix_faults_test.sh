@@ -66,6 +66,14 @@ start_holder() {
   fail "the file holder did not start: $(cat "$out" 2>/dev/null)"
 }
 
+# runs_alive: the Unix processes of quillfix.exe running in this test's prefix.
+runs_alive() {
+  local p
+  for p in $(pgrep -f 'quillfix\.exe'); do
+    tr '\0' '\n' <"/proc/$p/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" && printf '%s ' "$p"
+  done
+}
+
 stop_holder() {
   kill -9 "$HOLDER_PID" 2>/dev/null
   wait "$HOLDER_PID" 2>/dev/null
@@ -107,6 +115,14 @@ for i in $(seq 1 $MOMENTS); do
     fi
   done
   wait "$pid" 2>/dev/null
+  # The kill must have ended the run: a run of this prefix still alive would go on
+  # changing the files this loop checks and resets.
+  for _ in $(seq 1 50); do
+    left=$(runs_alive)
+    [ -z "$left" ] && break
+    sleep 0.1
+  done
+  [ -z "$left" ] || { fail "moment $i: quillfix.exe still runs after the kill (pids $left)"; kill -9 $left; }
   if [ "$killed" -eq 1 ] && [ -e "$STAGED" ]; then
     figures="$figures $(($(stat -c %s "$STAGED") * 100 / NEW_SIZE))%"
   elif [ "$killed" -eq 1 ]; then
@@ -135,7 +151,8 @@ if ! cmp -s "$COMMON_DIR/$SVC" "$E2E_SCRATCH/old.bin"; then
 fi
 run_quillfix /s
 cmp -s "$COMMON_DIR/$SVC" "$E2E_SCRATCH/new.bin" || fail "after the kills a normal run did not install the new file"
-cmp -s "$COMMON_DIR/$SVC.bak" "$E2E_SCRATCH/old.bin" || fail "after the kills the old file is not at .bak"
+cmp -s "$COMMON_DIR/$SVC.bak" "$E2E_SCRATCH/old.bin" ||
+  fail "after the kills the old file is not at .bak (.bak: $(stat -c %s "$COMMON_DIR/$SVC.bak" 2>/dev/null || echo missing) bytes$(cmp -s "$COMMON_DIR/$SVC.bak" "$E2E_SCRATCH/new.bin" && echo ", the new file"); folder: $(ls "$COMMON_DIR" | tr '\n' ' ')"
 check_patched
 rm -f "$E2E_SCRATCH/old.bin" "$E2E_SCRATCH/new.bin"
 
