@@ -29,7 +29,8 @@ void openRunLog(const QuillfixOptions& options, const wchar_t* pszCommandLine)
     detailLog(L"Quillfix " QUILLFIX_VERSION_WTEXT L" (patch 8103), " +
               std::wstring(sizeof(void*) == 8 ? L"64-bit build" : L"32-bit build"));
     detailLog(std::wstring(L"Command line: ") + (pszCommandLine != nullptr ? pszCommandLine : L""));
-    detailLog(L"Service program pin: " + quillfix_service_pin::describe());
+    if (quillfix_service_pin::pinned())
+        detailLog(L"Service program pin: " + quillfix_service_pin::describe());
     detailLogSystem();
 }
 

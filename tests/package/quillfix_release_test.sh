@@ -211,7 +211,8 @@ cmp -s "$COMMON_DIR/$SVC" "$program" || fail "the target is not the package's se
 check_file_text "$COMMON_DIR/$SVC.bak" OLD-SERVICE
 [ "$(reg_value "$SUITE_KEY\\Patch\\8103" fingerprint)" = "sha256:$sha256" ] || fail "the record's fingerprint"
 run_quillfix /s /?
-decode_log "$INSTALL_DIR/patchlog.txt" | grep -F "| Service program: $SVC sha256:$sha256, sha1:$(sha1sum "$program" | cut -d' ' -f1), $size bytes" >/dev/null ||
+pin="$SVC sha256:$sha256, sha1:$(sha1sum "$program" | cut -d' ' -f1), $size bytes"
+decode_log "$INSTALL_DIR/patchlog.txt" | grep -F "| Service program: $pin User select: 1" >/dev/null ||
   fail "the usage does not show the pin: $(decode_log "$INSTALL_DIR/patchlog.txt" | tail -n 1)"
 
 # Another file beside the pinned program, on a fresh or an already patched machine:
@@ -247,6 +248,8 @@ for row in "${rows[@]}"; do
   line="expected sha256:$sha256, $size bytes; found sha256:$(sha256sum "$file" | cut -d' ' -f1), $(stat -c %s "$file") bytes: not the pinned program"
   log_file=$RUN_DIR/detail.log
   [ "$logged" = library ] && log_file=$DRIVE_C/qrvtrace.log
+  [ "$logged" = library ] || decode_log "$log_file" | grep -F "Service program pin: $pin" >/dev/null ||
+    fail "the detailed log does not show the pin"
   decode_log "$log_file" | grep -F "$line" >/dev/null || fail "the $logged log lacks \"$line\""
 done
 finish
