@@ -41,4 +41,9 @@ else()
       SHA-1    ${sha1_hex}
       size     ${size} bytes")
 endif()
-configure_file("${README_IN}" "${README_OUT}" @ONLY NEWLINE_STYLE CRLF)
+# Windows line ends throughout, the paragraph's own included (configure_file's
+# NEWLINE_STYLE converts only the template's).
+configure_file("${README_IN}" "${README_OUT}" @ONLY)
+file(READ "${README_OUT}" readme)
+string(REPLACE "\n" "\r\n" readme "${readme}")
+file(WRITE "${README_OUT}" "${readme}")

@@ -173,7 +173,9 @@ listing=$(cmake -E tar tf "$pinned"/quillfix-*-x86_64.zip | sort)
 [ "$listing" = "$(printf 'README-ADMIN.txt\nqrv_reg_monitor_svc.exe\nquillfix.exe')" ] || fail "the pinned zip lists: $listing"
 cmp -s "$pinned/x86_64/$SVC_NAME" "$program" || fail "the zip's service program is not the one given"
 sha256=$(sha256sum "$program" | cut -d' ' -f1)
-grep -q "SHA-256  $sha256" "$pinned/x86_64/README-ADMIN.txt" || fail "the readme does not name the program's SHA-256"
+grep -q "SHA-256  $sha256"$'\r' "$pinned/x86_64/README-ADMIN.txt" || fail "the readme does not name the program's SHA-256"
+[ "$(grep -c $'\r$' "$pinned/x86_64/README-ADMIN.txt")" = "$(wc -l <"$pinned/x86_64/README-ADMIN.txt")" ] ||
+  fail "the pinned readme has lines without CR LF"
 osslsigncode verify -CAfile "$certs/release.pem" -in "$pinned_exe" >/dev/null 2>&1 || fail "the pinned program is not signed"
 
 # -- the signed program still patches: a silent run in an end-to-end prefix ----------
