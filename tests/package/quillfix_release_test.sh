@@ -20,7 +20,6 @@
 #   quillfix_release_test.sh <source dir> <wine-run> <work dir>
 set -uo pipefail
 src=$1 wrapper=$2 work=$3
-SVC_NAME=qrv_reg_monitor_svc.exe
 mkdir -p "$work"
 work=$(readlink -f "$work")
 failures=0
@@ -171,7 +170,7 @@ grep -q 'the i686 package holds no service program' "$work/pinned.err" &&
 pinned_exe=$(unpack "$pinned" x86_64)
 listing=$(cmake -E tar tf "$pinned"/quillfix-*-x86_64.zip | sort)
 [ "$listing" = "$(printf 'README-ADMIN.txt\nqrv_reg_monitor_svc.exe\nquillfix.exe')" ] || fail "the pinned zip lists: $listing"
-cmp -s "$pinned/x86_64/$SVC_NAME" "$program" || fail "the zip's service program is not the one given"
+cmp -s "$pinned/x86_64/qrv_reg_monitor_svc.exe" "$program" || fail "the zip's service program is not the one given"
 sha256=$(sha256sum "$program" | cut -d' ' -f1)
 grep -q "SHA-256  $sha256"$'\r' "$pinned/x86_64/README-ADMIN.txt" || fail "the readme does not name the program's SHA-256"
 [ "$(grep -c $'\r$' "$pinned/x86_64/README-ADMIN.txt")" = "$(wc -l <"$pinned/x86_64/README-ADMIN.txt")" ] ||
@@ -227,29 +226,28 @@ failed_log() {
 head -c $((size / 2)) "$program" >"$work/truncated.exe"
 cp "$program" "$work/changed.exe" && printf 'X' | dd of="$work/changed.exe" bs=1 seek=$((size / 3)) conv=notrunc 2>/dev/null
 # With /log the library's records go to the detailed log instead of its own.
-#     what lies beside quillfix.exe | the file         | the machine | the log
-rows=("one byte changed               |$work/changed.exe   |fresh        |detailed"
-      "a truncated copy               |$work/truncated.exe |fresh        |detailed"
-      "the i686 build                 |$other              |fresh        |detailed"
-      "one byte changed, a repeat run |$work/changed.exe   |patched      |library")
+#     the file beside it   machine  log      what it is
+rows=("$work/changed.exe   fresh    detailed one byte changed"
+      "$work/truncated.exe fresh    detailed a truncated copy"
+      "$other              fresh    detailed the i686 build"
+      "$work/changed.exe   patched  library  one byte changed, a repeat run")
 for row in "${rows[@]}"; do
-  IFS='|' read -r label file state logged <<<"$row"
-  read -r label <<<"$label" && read -r file <<<"$file" && read -r state <<<"$state"
+  read -r file state logged label <<<"$row"
   scenario "pinned, beside it: $label ($state machine)"
   pinned_machine "$([ "$state" = patched ] && echo yes)"
   cp "$COMMON_DIR/$SVC" "$work/target.before"
   record=$(reg_value "$SUITE_KEY\\Patch\\8103" fingerprint)
   cp "$INSTALL_DIR/patchlog.txt" "$work/log.before" 2>/dev/null || printf '\377\376' >"$work/log.before"
   cp "$file" "$RUN_DIR/$SVC"
-  if [ "$logged" = detailed ]; then run_expecting 1603 /s /exitcode /log detail.log; else run_expecting 1603 /s /exitcode; fi
+  log_file=$DRIVE_C/qrvtrace.log log_args=()
+  [ "$logged" = detailed ] && log_file=$RUN_DIR/detail.log log_args=(/log detail.log)
+  run_expecting 1603 /s /exitcode "${log_args[@]}"
   cmp -s "$COMMON_DIR/$SVC" "$work/target.before" || fail "the target changed"
   if [ "$state" = fresh ]; then check_untouched_machine; else check_file_text "$COMMON_DIR/$SVC.bak" OLD-SERVICE; fi
   [ "$(reg_value "$SUITE_KEY\\Patch\\8103" fingerprint)" = "$record" ] || fail "the record changed"
   check_missing "$COMMON_DIR/$SVC.new"
   check_bytes "$INSTALL_DIR/patchlog.txt" "patch log" failed_log
   line="expected sha256:$sha256, $size bytes; found sha256:$(sha256sum "$file" | cut -d' ' -f1), $(stat -c %s "$file") bytes: not the pinned program"
-  log_file=$RUN_DIR/detail.log
-  [ "$logged" = library ] && log_file=$DRIVE_C/qrvtrace.log
   [ "$logged" = library ] || decode_log "$log_file" | grep -F "Service program pin: $pin" >/dev/null ||
     fail "the detailed log does not show the pin"
   decode_log "$log_file" | grep -F "$line" >/dev/null || fail "the $logged log lacks \"$line\""
