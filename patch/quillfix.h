@@ -121,10 +121,11 @@ CQRVWCharString resolveInInstallDirectory(const CQRVWCharString& szName);
 // the old target going to "<target>.bak", or, when it is the patch's own program (see
 // patchProgramAt), to a throwaway name, ".bak" keeping the original. A target that
 // already holds the new file byte for byte is left as it is (and ".bak" with it):
-// true. On failure (the new file
-// missing, unreadable or empty, the disk full, the old file impossible to set aside)
-// the target holds the program it held, or the one a killed run left at ".bak";
-// string 1200 is shown and the 1121 line logged; false.
+// true. A program built with a pin (quillfix_service_pin) checks the staged copy against
+// it before anything else, repeat runs included. On failure (the new file missing,
+// unreadable, empty or not the pinned program, the disk full, the old file impossible
+// to set aside) the target holds the program it held, or the one a killed run left at
+// ".bak"; string 1200 is shown and the 1121 line logged; false.
 bool replaceFile(const CQRVWCharString& szSource, const CQRVWCharString& szTarget);
 // The copy-failure path for the target without touching a file: string 1200 shown and
 // the 1121 line naming the target logged.

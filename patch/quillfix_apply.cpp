@@ -14,6 +14,7 @@
 #include "quillfix_fingerprint.h"
 #include "quillfix_detail_log.h"
 #include "quillfix_resource.h"
+#include "quillfix_service_pin.h"
 #include "quillfix_swap.h"
 
 using qrv_detail::textOrEmpty;
@@ -64,14 +65,18 @@ bool stageNewFile(const wchar_t* pszSource, const wchar_t* pszStaged)
            detailCall(::FlushFileBuffers(staged.get()), L"FlushFileBuffers", pszStaged);
 }
 
+void deleteStaged(const wchar_t* pszStaged)
+{
+    clearReadOnly(pszStaged);
+    ::DeleteFileW(pszStaged);
+}
+
 // Deletes a staged copy, but only while the target holds a program: otherwise the
 // staged copy may be the only whole copy of one.
 void discardStaged(const wchar_t* pszStaged, const wchar_t* pszTarget)
 {
-    if (!fileExists(pszTarget))
-        return;
-    clearReadOnly(pszStaged);
-    ::DeleteFileW(pszStaged);
+    if (fileExists(pszTarget))
+        deleteStaged(pszStaged);
 }
 
 // A failure line of the patch log with its "%s" filled: the copy's (1121) or the
@@ -179,7 +184,7 @@ CQRVWCharString resolveInInstallDirectory(const CQRVWCharString& szName)
 // the target, at ".bak" or staged when it began; ".bak" holds the program the patch first
 // replaced: a program of the patch's own (the record's fingerprint) that another build
 // replaces is thrown away, and a repeat run finding the new program in place changes
-// nothing.
+// nothing. With a pin (quillfix_service_pin) no other program takes the target's name.
 bool replaceFile(const CQRVWCharString& szSource, const CQRVWCharString& szTarget)
 {
     CQRVWCharString szTargetName(szTarget);
@@ -199,9 +204,26 @@ bool replaceFile(const CQRVWCharString& szSource, const CQRVWCharString& szTarge
     // ".bak": it goes back first, so the target is never left empty by what follows.
     quillfix_swap::restoreMissingTarget(pszFull, textOrEmpty(szBackup));
 
+    // A program built with a pin installs the pinned program only: the copy is staged
+    // and flushed, then checked, so what is checked is what the swap would put in place.
+    // That comes first, so a repeat run is judged by the pin too. A copy that is not
+    // the pinned program goes, whatever the target holds; no installed file has changed.
+    const bool bPinned = quillfix_service_pin::pinned();
+    if (bPinned) {
+        const bool bStaged = stageNewFile(pszSource, textOrEmpty(szStaged));
+        if (!bStaged || !quillfix_service_pin::matches(textOrEmpty(szStaged))) {
+            if (bStaged)
+                deleteStaged(textOrEmpty(szStaged));
+            else
+                discardStaged(textOrEmpty(szStaged), pszFull);
+            reportReplaceFailure(szFull);
+            return false;
+        }
+    }
+
     // The new program already in place (a repeat run): no swap, so ".bak" keeps the
-    // original; a staging file a killed run left beside it goes.
-    if (quillfix_swap::sameContents(pszSource, pszFull)) {
+    // original; a staging file (this run's checked copy, or one a killed run left) goes.
+    if (quillfix_swap::sameContents(bPinned ? textOrEmpty(szStaged) : pszSource, pszFull)) {
         detailLog(L"The target already holds the new file: left as it is");
         discardStaged(textOrEmpty(szStaged), pszFull);
         return true;
@@ -214,7 +236,7 @@ bool replaceFile(const CQRVWCharString& szSource, const CQRVWCharString& szTarge
     detailLog(L"Install: new file \"" + std::wstring(pszSource) + L"\", target \"" + pszFull + L"\" (" +
               (bOwnProgram ? L"the patch's own program" : L"not the patch's program") + L"), staged \"" +
               textOrEmpty(szStaged) + L"\", aside \"" + textOrEmpty(szAside) + L"\"");
-    if (stageNewFile(pszSource, textOrEmpty(szStaged)) &&
+    if ((bPinned || stageNewFile(pszSource, textOrEmpty(szStaged))) &&
         quillfix_swap::swapIn(pszFull, textOrEmpty(szStaged), textOrEmpty(szAside))) {
         if (bOwnProgram)
             quillfix_swap::deleteAside(textOrEmpty(szAside));

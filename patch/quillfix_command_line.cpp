@@ -7,6 +7,7 @@
 #include "internal/qrv_text.h"
 #include "quillfix_detail_log.h"
 #include "quillfix_resource.h"
+#include "quillfix_service_pin.h"
 
 namespace {
 
@@ -185,6 +186,10 @@ void showSwitchMessage(UINT uStringId, const std::wstring& strWord)
     if (placeholder != std::wstring::npos)
         strText.replace(placeholder, 2, strWord);
     strText += L" " + switchList();
+    // The usage also names the service program a packaged build installs, so that an
+    // administrator can compare it with the file before deploying.
+    if (uStringId == IDS_USAGE && quillfix_service_pin::pinned())
+        strText += L" | Service program: " + quillfix_service_pin::describe();
     int nAnswer = promptAndLog(loadPatchString(IDS_CAPTION), CQRVWCharString(strText.c_str()), MB_OK, IDOK);
     detailLog(L"Message " + std::to_wstring(uStringId) + (g_bSilent ? L" logged (silent)" : L" shown") +
               L", answer " + std::to_wstring(nAnswer));

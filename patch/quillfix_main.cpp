@@ -9,6 +9,8 @@
 #include "quillfix_detail_log.h"
 #include "quillfix_dll_search.h"
 #include "quillfix_resource.h"
+#include "quillfix_service_pin.h"
+#include "quillfix_service_pin_data.h"
 #include "quillfix_version.h"
 
 namespace {
@@ -27,6 +29,8 @@ void openRunLog(const QuillfixOptions& options, const wchar_t* pszCommandLine)
     detailLog(L"Quillfix " QUILLFIX_VERSION_WTEXT L" (patch 8103), " +
               std::wstring(sizeof(void*) == 8 ? L"64-bit build" : L"32-bit build"));
     detailLog(std::wstring(L"Command line: ") + (pszCommandLine != nullptr ? pszCommandLine : L""));
+    if (quillfix_service_pin::pinned())
+        detailLog(L"Service program pin: " + quillfix_service_pin::describe());
     detailLogSystem();
 }
 
@@ -36,6 +40,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR pszCommandLine, int)
 {
     // Before anything can load a DLL: none comes from the package or current folder.
     restrictDllSearch();
+    // The fingerprint of the service program this build was packaged with, if any
+    // (generated from QUILLFIX_SERVICE_PIN, see patch/CMakeLists.txt).
+    quillfix_service_pin::set(QUILLFIX_SERVICE_PIN_SHA256, QUILLFIX_SERVICE_PIN_SHA1, QUILLFIX_SERVICE_PIN_SIZE);
 
     // The run catches nothing itself; a failure the library lets out (a product or
     // string that cannot be built) is logged here instead of ending the process with

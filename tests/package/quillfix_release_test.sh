@@ -8,7 +8,10 @@
 #     SHA-1 signature with a nested SHA-256 one;
 #   - a timestamp server that never answers: the signing gives up at its time limit and
 #     leaves no password file and no zip (nor an earlier run's);
-#   - both programs, signed or not, keep ASLR and DEP on (objdump -p).
+#   - both programs, signed or not, keep ASLR and DEP on (objdump -p);
+#   - without a service program one line per zip says it holds none; with the x86_64
+#     one (the test service's build B) that zip holds it as a third file, and its
+#     signed quillfix.exe installs it and refuses any other file beside it (table).
 # The build trees' programs stay unsigned (cpack signs its staged copy).
 #
 # scripts/package builds and packs quillfix in build trees of this test's own
@@ -90,6 +93,8 @@ if ! (env -u QUILLFIX_SIGN_PKCS12 QUILLFIX_PACKAGE_DIR="$unsigned" "$src/scripts
 fi
 [ "$(grep -c 'unsigned' "$work/unsigned.err")" = 1 ] ||
   fail "no single line saying the zips are unsigned:"$'\n'"$(cat "$work/unsigned.err")"
+[ "$(grep -c 'package holds no service program' "$work/unsigned.err")" = 2 ] ||
+  fail "not one line per zip saying it holds no service program:"$'\n'"$(cat "$work/unsigned.err")"
 for arch in x86_64 i686; do
   exe=$(unpack "$unsigned" "$arch") || continue
   osslsigncode verify -in "$exe" >/dev/null 2>&1 && fail "the unsigned $arch zip holds a signed program"
@@ -165,6 +170,33 @@ ls "$hang"/*.zip >/dev/null 2>&1 && fail "zips left after a failed signing: $(ls
 [ -z "$(ls -A "$hang/tmp")" ] || fail "the password folder was left behind: $(ls -A "$hang/tmp")"
 [ -z "$(find "$src/build" "$builds" -path '*_CPack_Packages*' -name password 2>/dev/null)" ] || fail "a password file was left in a build tree"
 
+# -- a complete x86_64 package: the service program inside, its fingerprint pinned ---
+# The test service's x86_64 build B is the new program; its i686 build (compiled here,
+# since the i686 tree may be built without its tests) is the other architecture's.
+program=${QRV_SERVICE_PROBES:?the service probes folder}/service_probe_b.exe
+other=$work/service_probe_b-i686.exe
+i686-w64-mingw32-g++-posix -O2 -static -municode '-DSERVICE_PROBE_BUILD="B"' "$src/tests/probes/service_probe.cpp" \
+  -o "$other" -ladvapi32 || fail "could not build the i686 test service"
+pinned=$work/pinned
+rm -rf "$pinned"
+started=$SECONDS
+(QUILLFIX_PACKAGE_DIR="$pinned" QUILLFIX_SIGN_PKCS12="$certs/release.p12" QUILLFIX_SIGN_PASSWORD=throwaway-password \
+   QUILLFIX_SERVICE_PROGRAM_X86_64="$program" "$src/scripts/package" >/dev/null 2>"$work/pinned.err") ||
+  fail "scripts/package with a service program failed: $(cat "$work/pinned.err")"
+echo "pinned package: scripts/package took $((SECONDS - started)) s"
+grep -q 'the i686 package holds no service program' "$work/pinned.err" &&
+  ! grep -q 'x86_64 package holds no service program' "$work/pinned.err" ||
+  fail "not just the i686 zip said to hold no service program: $(cat "$work/pinned.err")"
+pinned_exe=$(unpack "$pinned" x86_64)
+listing=$(cmake -E tar tf "$pinned"/quillfix-*-x86_64.zip | sort)
+[ "$listing" = "$(printf 'README-ADMIN.txt\nqrv_reg_monitor_svc.exe\nquillfix.exe')" ] || fail "the pinned zip lists: $listing"
+cmp -s "$pinned/x86_64/qrv_reg_monitor_svc.exe" "$program" || fail "the zip's service program is not the one given"
+sha256=$(sha256sum "$program" | cut -d' ' -f1)
+grep -q "SHA-256  $sha256"$'\r' "$pinned/x86_64/README-ADMIN.txt" || fail "the readme does not name the program's SHA-256"
+[ "$(grep -c $'\r$' "$pinned/x86_64/README-ADMIN.txt")" = "$(wc -l <"$pinned/x86_64/README-ADMIN.txt")" ] ||
+  fail "the pinned readme has lines without CR LF"
+osslsigncode verify -CAfile "$certs/release.pem" -in "$pinned_exe" >/dev/null 2>&1 || fail "the pinned program is not signed"
+
 # -- the signed program still patches: a silent run in an end-to-end prefix ----------
 [ "$failures" -eq 0 ] || { echo "$failures check(s) failed" >&2; exit 1; }
 [ -n "$signed_x86_64" ] || exit 1
@@ -181,4 +213,63 @@ check_file_text "$COMMON_DIR/$SVC" NEW-SERVICE
 check_file_text "$COMMON_DIR/$SVC.bak" OLD-SERVICE
 [ "$(reg_value "$SUITE_KEY\\Patch\\8103" updated)" = "$SVC" ] || fail "no patch record"
 check_bytes "$INSTALL_DIR/patchlog.txt" "patch log" expected_log "$MSG_1160 User select: 7"
+
+# -- the pinned program: the package's service program only ---------------------------
+E2E_EXE=$pinned_exe
+size=$(stat -c %s "$program")
+# pinned_machine [patched]: a fresh machine (with the library's log on), or one the
+# pinned program has already patched; the package's service program beside it.
+pinned_machine() {
+  reset_machine && set_windows_version winxp && install_suite
+  cp "$program" "$RUN_DIR/$SVC"
+  [ -z "${1:-}" ] || run_expecting 3010 /s /exitcode
+  enable_tracing
+}
+scenario "the pinned program installs the package's service program; /? shows the pin"
+pinned_machine
+run_expecting 3010 /s /exitcode
+cmp -s "$COMMON_DIR/$SVC" "$program" || fail "the target is not the package's service program"
+check_file_text "$COMMON_DIR/$SVC.bak" OLD-SERVICE
+[ "$(reg_value "$SUITE_KEY\\Patch\\8103" fingerprint)" = "sha256:$sha256" ] || fail "the record's fingerprint"
+run_quillfix /s /?
+pin="$SVC sha256:$sha256, sha1:$(sha1sum "$program" | cut -d' ' -f1), $size bytes"
+decode_log "$INSTALL_DIR/patchlog.txt" | grep -F "| Service program: $pin User select: 1" >/dev/null ||
+  fail "the usage does not show the pin: $(decode_log "$INSTALL_DIR/patchlog.txt" | tail -n 1)"
+
+# Another file beside the pinned program, on a fresh or an already patched machine:
+# nothing changes (target, .bak, record), the copy-failure lines, 1603, and both logs
+# give the expected and the found fingerprint and size.
+failed_log() {
+  cat "$work/log.before"
+  expected_entries "$MSG_1200 User select: 1" "Failed to update file C:\\Program Files\\Common Files\\Zarvik\\$SVC"
+}
+head -c $((size / 2)) "$program" >"$work/truncated.exe"
+cp "$program" "$work/changed.exe" && printf 'X' | dd of="$work/changed.exe" bs=1 seek=$((size / 3)) conv=notrunc 2>/dev/null
+# With /log the library's records go to the detailed log instead of its own.
+#     the file beside it   machine  log      what it is
+rows=("$work/changed.exe   fresh    detailed one byte changed"
+      "$work/truncated.exe fresh    detailed a truncated copy"
+      "$other              fresh    detailed the i686 build"
+      "$work/changed.exe   patched  library  one byte changed, a repeat run")
+for row in "${rows[@]}"; do
+  read -r file state logged label <<<"$row"
+  scenario "pinned, beside it: $label ($state machine)"
+  pinned_machine "$([ "$state" = patched ] && echo yes)"
+  cp "$COMMON_DIR/$SVC" "$work/target.before"
+  record=$(reg_value "$SUITE_KEY\\Patch\\8103" fingerprint)
+  cp "$INSTALL_DIR/patchlog.txt" "$work/log.before" 2>/dev/null || printf '\377\376' >"$work/log.before"
+  cp "$file" "$RUN_DIR/$SVC"
+  log_file=$DRIVE_C/qrvtrace.log log_args=()
+  [ "$logged" = detailed ] && log_file=$RUN_DIR/detail.log log_args=(/log detail.log)
+  run_expecting 1603 /s /exitcode "${log_args[@]}"
+  cmp -s "$COMMON_DIR/$SVC" "$work/target.before" || fail "the target changed"
+  if [ "$state" = fresh ]; then check_untouched_machine; else check_file_text "$COMMON_DIR/$SVC.bak" OLD-SERVICE; fi
+  [ "$(reg_value "$SUITE_KEY\\Patch\\8103" fingerprint)" = "$record" ] || fail "the record changed"
+  check_missing "$COMMON_DIR/$SVC.new"
+  check_bytes "$INSTALL_DIR/patchlog.txt" "patch log" failed_log
+  line="expected sha256:$sha256, $size bytes; found sha256:$(sha256sum "$file" | cut -d' ' -f1), $(stat -c %s "$file") bytes: not the pinned program"
+  [ "$logged" = library ] || decode_log "$log_file" | grep -F "Service program pin: $pin" >/dev/null ||
+    fail "the detailed log does not show the pin"
+  decode_log "$log_file" | grep -F "$line" >/dev/null || fail "the $logged log lacks \"$line\""
+done
 finish

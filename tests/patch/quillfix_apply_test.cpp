@@ -14,6 +14,7 @@
 #include "qrv_test_support.h"
 #include "quillfix.h"
 #include "quillfix_fingerprint.h"
+#include "quillfix_service_pin.h"
 
 namespace {
 
@@ -331,6 +332,40 @@ TEST_F(PatchApplyTest, FingerprintNamesItsAlgorithmAndIsCheckedWithIt)
         EXPECT_EQ(row.match, quillfix_fingerprint::compare(svc.c_str(), row.stored));
     }
     EXPECT_EQ(quillfix_fingerprint::fpUnknown, quillfix_fingerprint::compare(file(L"absent.exe").c_str(), kSha256));
+}
+
+// The pin is met with the strongest fingerprint the system can compute, and the size;
+// the SHA-1 rows are what XP before SP3 checks (the hook; Wine always has SHA-256).
+TEST_F(PatchApplyTest, PinIsCheckedWithTheStrongestAlgorithmAndTheSize)
+{
+    const std::wstring svc = file(L"svc.exe");
+    ASSERT_TRUE(qrvtest::writeFile(svc, bytesOf("abc")));
+    const wchar_t kSha256[] = L"sha256:ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad";
+    const wchar_t kSha1[] = L"sha1:a9993e364706816aba3e25717850c26c9cd0d89d";
+    const wchar_t kOtherSha256[] = L"sha256:a52d159f262b2c6ddb724a61840befc36eb30c88877a4030b65cbe86298449c9";
+    const wchar_t kOtherSha1[] = L"sha1:cb4cc28df0fdbe0ecf9d9662e294b118092a5735";
+    struct {
+        const char* what;
+        bool bNoSha256;
+        const wchar_t* pszSha256;
+        const wchar_t* pszSha1;
+        unsigned long long ullSize;
+        bool bMatches;
+    } const rows[] = {
+        {"the pinned program", false, kSha256, kSha1, 3, true},
+        {"SHA-256 differs, SHA-1 not asked", false, kOtherSha256, kSha1, 3, false},
+        {"no SHA-256: SHA-1 decides", true, kOtherSha256, kSha1, 3, true},
+        {"no SHA-256, SHA-1 differs", true, kSha256, kOtherSha1, 3, false},
+        {"another size", false, kSha256, kSha1, 4, false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        quillfix_service_pin::set(row.pszSha256, row.pszSha1, row.ullSize);
+        quillfix_fingerprint::simulateNoSha256(row.bNoSha256);
+        EXPECT_EQ(row.bMatches, quillfix_service_pin::matches(svc.c_str()));
+    }
+    quillfix_fingerprint::simulateNoSha256(false);
+    quillfix_service_pin::set(L"", L"", 0);
 }
 
 // A record Windows will not delete (a DACL denies it) ends the removal as a failure with
