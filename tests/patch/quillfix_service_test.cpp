@@ -56,7 +56,7 @@ TEST_F(ServiceProgramTest, BinaryPathIsTakenApartAsTheServiceManagerDoes)
         {L"\\??\\" + m_program, m_program},                              // native prefix
         {L"  " + m_program, m_program},                                  // leading blanks
         {L"C:\\no such folder\\svc.exe -run", L"C:\\no"},                // nothing exists: the first word
-        {L"", L""},
+        {std::wstring(), std::wstring()},                              // empty
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(testing::PrintToString(row.binaryPath));
