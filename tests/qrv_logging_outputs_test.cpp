@@ -334,7 +334,9 @@ public:
         if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si,
                             &m_process))
             return;
-        for (int i = 0; i < 1000 && !held(); ++i)
+        // A new process in a prefix just copied, with another test busy beside it, may
+        // take seconds to start under Wine: up to 30 s.
+        for (int i = 0; i < 3000 && !held(); ++i)
             Sleep(10);
     }
     ~HeldByAnotherProcess() { letGo(); }
