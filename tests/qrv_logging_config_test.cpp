@@ -219,12 +219,12 @@ TEST(LoggingConfigTest, ChangesWhileRunningReachTheNextRecord)
 
 // "Logging" switched off and on again while two threads keep logging and a third holds
 // a record in flight (its change check done): every record begun after a switch, on
-// every thread, follows it. The phase moves on only once the registry has the change;
-// a record counts for the phase it began and ended in.
+// every thread, follows it. While the registry changes the phase is "switching"; a
+// record counts for the phase it began and ended in, never for a switch.
 TEST(LoggingConfigThreadsTest, ASwitchReachesEveryRecordBegunAfterIt)
 {
     QRVLogCapture capture;
-    enum { kOn, kOff, kOnAgain, kPhases };
+    enum { kOn, kOff, kOnAgain, kPhases, kSwitching = kPhases };
     const long kPerPhase = 300;
     std::atomic<int> phase(kOn);
     std::atomic<bool> stop(false);
@@ -234,7 +234,7 @@ TEST(LoggingConfigThreadsTest, ASwitchReachesEveryRecordBegunAfterIt)
         while (!stop) {
             const int now = phase;
             CQRVLogWarning record(L"busy", thread, RESULT_ERROR_CODE, nullptr, nullptr, nullptr, 0);
-            if (phase != now)
+            if (now == kSwitching || phase != now)
                 continue; // a switch came while the record was written: it may go either way
             ++begun[thread][now];
             if (record.logged)
@@ -256,12 +256,15 @@ TEST(LoggingConfigThreadsTest, ASwitchReachesEveryRecordBegunAfterIt)
             Sleep(1);
     };
     waitForRecords(kOn);
-    capture.setDword(L"Logging", 0);
-    phase = kOff;
+    auto switchTo = [&](int next, DWORD dwLogging) {
+        phase = kSwitching;
+        capture.setDword(L"Logging", dwLogging);
+        phase = next;
+    };
+    switchTo(kOff, 0);
     EXPECT_FALSE(writeKind(lkWarning)) << "this thread, with records in flight on three others";
     waitForRecords(kOff);
-    capture.setDword(L"Logging", 1);
-    phase = kOnAgain;
+    switchTo(kOnAgain, 1);
     EXPECT_TRUE(writeKind(lkWarning));
     waitForRecords(kOnAgain);
     stop = true;
